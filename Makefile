@@ -1,0 +1,45 @@
+# The two commands a newcomer needs: `make demo` and `make test`. Both install what is missing.
+JOBS ?= $(shell nproc)
+CMAKE_GEN := -G Ninja
+CTEST := ctest --output-on-failure --timeout 300 -j $(JOBS)
+
+.PHONY: all deps build build-asan build-tsan test test-fast demo bench fuzz clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j $(JOBS)
+
+build-asan: deps
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKERVOLA_SANITIZE=ON -DKERVOLA_BENCH=OFF
+	cmake --build build-asan -j $(JOBS)
+
+build-tsan: deps
+	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKERVOLA_TSAN=ON -DKERVOLA_LIB_ONLY=ON
+	cmake --build build-tsan -j $(JOBS)
+
+# Every test, headless: the normal build, then the whole suite under ASan+UBSan, then the
+# transport library's tests under ThreadSanitizer.
+test: build build-asan build-tsan
+	QT_QPA_PLATFORM=offscreen $(CTEST) --test-dir build
+	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) --test-dir build-asan
+	TSAN_OPTIONS=halt_on_error=1 $(CTEST) --test-dir build-tsan
+
+test-fast: build
+	QT_QPA_PLATFORM=offscreen $(CTEST) --test-dir build
+
+demo: build
+	scripts/demo.sh
+
+bench: build
+	scripts/bench.sh
+
+fuzz: deps
+	scripts/fuzz.sh $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz
