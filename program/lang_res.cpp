@@ -1,0 +1,174 @@
+#include "program/lang_res.h"
+
+#include <array>
+
+namespace {
+
+struct TLangPair {
+    const char* English;
+    const char* Russian;
+};
+
+// The maker lines of the About text are ours; the title lines and the closing "Version: " are
+// fixed, and the About box appends the program version to the latter.
+constexpr const char* AboutEnglish = "\"ZELMONT\" Video detector's settings utility  \r\n\r\n"
+                                     "Dornbeck Traffic Systems\r\n\r\n"
+                                     "Web: www.dornbeck.example\r\n\r\n"
+                                     "E-mail: support@dornbeck.example\r\n\r\n"
+                                     "Version: ";
+constexpr const char* AboutRussian = "Программа настройки детекторов серии \"ZELMONT\"  \r\n\r\n"
+                                     "Компания Dornbeck Traffic Systems\r\n\r\n"
+                                     "Сайт: www.dornbeck.example\r\n\r\n"
+                                     "Эл. почта: support@dornbeck.example\r\n\r\n"
+                                     "Версия: ";
+
+// In table order; index 0 is entry 1.
+constexpr std::array<TLangPair, LangEntryCount> Table{{
+    {AboutEnglish, AboutRussian},
+    {"Firmware version: ", "Версия кода детектора: "},
+    {"New config", "Новая конфигурация"},
+    {"Warning! Current config will be lost.\r\n\r\nPlease confirm new config creation.",
+     "Внимание! Текущая конфигурация будет замещена.\r\n\r\nСоздать новую конфигурацию?"},
+    {"Create sensor", "Создать сенсор"},
+    {"Change Id", "Изменить идентификатор"},
+    {"Delete sensor", "Удалить сенсор"},
+    {"Copy", "Копировать"},
+    {"Paste", "Вставить"},
+    {"Edit mode", "Режим редактирования"},
+    {"Enable video", "Включить видео"}, // 11
+    {"Refresh picture", "Обновить кадр"},
+    {"Settings...", "Настройки..."},
+    {"Help", "Справка"},
+    {"About", "О программе"},
+    {"Connection", "Подключение"},
+    {"Cleaning", "Очистка"},
+    {"Connect", "Подключиться"},
+    {"Disconnect", "Отключиться"},
+    {"OK", "OK"},
+    {"Cancel", "Отмена"}, // 21
+    {"Ready", "Готово"},
+    {"Settings", "Настройка"},
+    {"Load config", "Загрузка конфигурации"},
+    {"Upload config into detector?", "Загрузить конфигурацию в детектор?"},
+    {"Send in progress...", "Передача файла..."},
+    {"Config is uploaded successfully. Bytes sent: ",
+     "Конфигурация успешно загружена. Передано байт: "},
+    {"ERROR: Cannot upload config", "ОШИБКА: Не удалось загрузить конфигурацию"},
+    {"Input Id", "Введите идентификатор"},
+    {"Sensor", "Сенсор"},
+    {"Save config to file", "Сохранение конфигурации"}, // 31
+    {"Load config from file", "Загрузка конфигурации"},
+    {"Save video frame to file", "Сохранение видео кадра"},
+    {"Load video frame from file", "Загрузка видео кадра"},
+    {"Add detector", "Добавить детектор"},
+    {"Delete detector", "Удалить детектор"},
+    {"Detector's label", "Описание детектора"},
+    {"IP Address", "IP Адрес"},
+    {"TCP port", "TCP порт"},
+    {"Login", "Логин"},
+    {"Password", "Пароль"}, // 41
+    {"Close", "Закрыть"},
+    {"Load current config", "Загрузить конфигурацию"},
+    {"<Right click for main menu access>", "<Главное меню - правый клик>"},
+    {"No connection", "Подключение не установлено"},
+    {"Connection in progress...", "Подключение..."},
+    {"fps", "Кадров/сек"},
+    {"Settings", "Настройки"},
+    {"System", "Системные"},
+    {"Network", "Сетевые"},
+    {"Async port", "COM-порт"}, // 51
+    {"Administration", "Администрирование"},
+    {"Request current time", "Запросить текущее время"},
+    {"Set time", "Установить время"},
+    {"Data acquisition interval (sec)", "Интервал сбора данных (сек)"},
+    {"JPEG quality (compression)", "JPEG качество (компрессия)"},
+    {"JPEG frame rate", "JPEG частота кадров"},
+    {"Video port", "Видео порт"},
+    {"Video resolution", "Разрешение видео"},
+    {"Backup interval (sec)", "Интервал бэкап (сек)"},
+    {"Classes by length (m)", "Настройка классов по длине (м)"}, // 61
+    {"Convert km/h to miles/h (Async port only)", "Преобразовывать [км/ч] в [мили/час]"},
+    {"View config as XML text", "Просмотр конфигурации в виде XML текста"},
+    {"320 x 240 p", "320 x 240 p"},
+    {"352 x 288 p", "352 x 288 p"},
+    {"640 x 480 p", "640 x 480 p"},
+    {"720 x 576 p", "720 x 576 p"},
+    {"6 fps", "6 к/сек."},
+    {"12 fps", "12 к/сек."},
+    {"25 fps", "25 к/сек."},
+    // Begins with a Latin "C" that looks like the Cyrillic one; kept as the texts were shipped.
+    {"PC time", "Cистемное время"}, // 71
+    {"IP address", "IP адрес"},
+    {"Net mask", "Маска подсети"},
+    {"Gateway", "Шлюз"},
+    {"Port", "Порт"},
+    {"Change Login", "Сменить Логин"},
+    {"Change Password", "Сменить Пароль"},
+    {"DNS", "DNS"},
+    {"Auto", "Авто"},
+    {"Apply", "Применить"},
+    {"Warning! Please be careful with network settings. \r\nIn case of wrong network settings the "
+     "connection will be impossible. \r\n\r\nIt is necessary to upload/save all settings "
+     "before.\r\n\r\nNow new network settings is going to be applied. Are you sure?",
+     "Предупреждение! Будьте внимательны при введении сетевых настроек. \r\nПри введении "
+     "ошибочных настроек соединение с детектором будет невозможно. \r\n\r\nНеобходимо сохранить "
+     "или применить все настройки конфигурации до этого действия.\r\n\r\nУстановить новые "
+     "сетевые настройки?"}, // 81
+    {"Incorrect network settings ", "Введены ошибочные сетевые настройки "},
+    {"Please wait for one minute", "Адрес будет изменен в течение одной минуты "},
+    {"Ask for current settings", "Загрузить текущие значения"},
+    {"Port", "Порт"},
+    {"Address", "Адрес"},
+    {"Baud rate", "Скорость обмена"},
+    {"Protocol", "Протокол"},
+    {"Firmware update", "Обновление ПО"},
+    {"Receive data file", "Получение данных"},
+    {"Fast reboot", "Быстрая перезагрузка"}, // 91
+    {"Complete reboot", "Полная перезагрузка"},
+    {"Delete buffered data", "Удаление данных детектора"},
+    {"Logic triggers", "Логические триггеры"},
+    {"About triggers", "Справка о триггерах"},
+    {"The connection will be terminated.\r\n\r\nPlease wait for a few sec before "
+     "reconnect.\r\n\r\nConfirm fast reboot?",
+     "При перезагрузке соединение прервется.\r\n\r\nДетектор будет недоступен несколько "
+     "секунд.\r\n\r\nВыполнить быструю перезагрузку?"},
+    {"The connection will be terminated.\r\n\r\nPlease wait for a minute before "
+     "reconnect.\r\n\r\nConfirm complete reboot?",
+     "При перезагрузке соединение прервется.\r\n\r\nДетектор будет недоступен около "
+     "минуты.\r\n\r\nВыполнить полную перезагрузку?"},
+    {"File uploaded successfully", "Файл передан успешно"},
+    {"File downloaded successfully", "Файл загружен успешно"},
+    {"File upload error", "Ошибка передачи файла"},
+    {"File download error", "Ошибка загрузки файла"}, // 101
+    {"Confirm close?", "Завершить работу с программой?"},
+    {"Warning! All data will be lost! Confirm?", "Внимание! Все данные будут удалены! Продолжить?"},
+    {"Select connection for autoconnect.", "Выбор автоматического подключения."},
+    {"Select number of days:", "Количество дней:"},
+    {"All data available", "Все имеющиеся данные"}, // 106
+}};
+
+std::array<std::string, LangEntryCount>& Entries() {
+    static std::array<std::string, LangEntryCount> entries;
+    return entries;
+}
+
+} // namespace
+
+void SelectLanguage(int language) {
+    if (language != LangRussian && language != LangEnglish)
+        return;
+    auto& entries = Entries();
+    for (int i = 0; i < LangEntryCount; ++i)
+        entries[i] = language == LangRussian ? Table[i].Russian : Table[i].English;
+}
+
+const std::string& LangText(int n) {
+    static const std::string empty;
+    if (n < 1 || n > LangEntryCount)
+        return empty;
+    return Entries()[n - 1];
+}
+
+QString Lang(int n) {
+    return QString::fromStdString(LangText(n));
+}
