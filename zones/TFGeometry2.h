@@ -53,6 +53,46 @@ void ScaleQuad(TQuadPoints& corners, double factor);
 void RotateQuad(TQuadPoints& corners, double angle);
 void MoveQuad(TQuadPoints& corners, double dX, double dY, int W, int H);
 
+// Drawing arithmetic, kept apart from the painter so it can be checked without a canvas.
+// Rectangles follow the raster convention: right and bottom are excluded.
+struct TPixelRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    bool operator==(const TPixelRect&) const = default;
+};
+
+struct TPixelLine {
+    TIntPoint A;
+    TIntPoint B;
+    bool operator==(const TPixelLine&) const = default;
+};
+
+// Where the id label and the edge chevrons of a zone go, in pixels.
+struct TQuadMarks {
+    TIntPoint Label;  // top-left of the id text is Label - (4, 4)
+    TIntPoint Apex01; // chevron apex outside edge P0-P1
+    TIntPoint Apex23; // chevron apex outside edge P2-P3
+};
+
+// One row of the info strip at the bottom-left of the view.
+struct TStripRow {
+    TPixelRect Bar;
+    bool Negative = false; // the bar is drawn yellow
+    TIntPoint IdAt;        // top-left of the id text
+    TIntPoint ReadingAt;   // top-left of the reading text
+};
+
+TIntPoint IntMidpoint(TIntPoint a, TIntPoint b);
+int PixelDistance(TIntPoint a, TIntPoint b);
+TIntPoint ChevronApex(TIntPoint edgeA, TIntPoint edgeB, TIntPoint oppositeMid);
+TQuadMarks QuadMarks(const TPixelQuad& px);
+TPixelRect HandleRect(TIntPoint corner);
+// Supporting lines of the edges P0P3, P1P2, P0P1, P2P3, reaching far beyond both corners.
+std::array<TPixelLine, 4> GuideLines(const TPixelQuad& px);
+TStripRow StripRow(int index, int count, int H, int idTextWidth, int reading);
+
 class TQuadList {
 public:
     TQuadList();
