@@ -1,1 +1,74 @@
-// placeholder
+#include "config/GXmlUtils.h"
+
+#include <fstream>
+#include <iterator>
+
+void TXMLNode::WriteTo(std::string& out) const {
+    const std::string indent(static_cast<size_t>(Level > 0 ? Level : 0), ' ');
+    out += indent;
+    if (Name == "!--") {
+        out += "<!--" + Data + "-->" + LineEnd;
+        return;
+    }
+    if (Name == "[CDATA[") {
+        out += "<[CDATA[" + Data + "]]>" + LineEnd;
+        return;
+    }
+    if (Name.empty()) {
+        out += Text + LineEnd;
+        return;
+    }
+    out += '<';
+    out += Name;
+    if (Params.Count() > 0) {
+        out += ' ';
+        out += Params.ParamsText();
+    }
+    if (Children.empty()) {
+        out += "/>" + LineEnd;
+        return;
+    }
+    out += '>' + LineEnd;
+    for (const auto& child : Children)
+        child->WriteTo(out);
+    out += indent + "</" + Name + ">" + LineEnd;
+}
+
+std::string TXMLNode::AsXML() const {
+    std::string out;
+    WriteTo(out);
+    return out;
+}
+
+std::string NormalizeLineEnds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    size_t lineStart = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        out.append(text, lineStart, i - lineStart);
+        out += "\r\n";
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        lineStart = i + 1;
+    }
+    if (lineStart < text.size()) {
+        out.append(text, lineStart, std::string::npos);
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::unique_ptr<TXMLNode> LoadXMLFile(const std::string& fileName) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in)
+        return nullptr;
+    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto node = std::make_unique<TXMLNode>();
+    node->LoadFromXML(NormalizeLineEnds(raw));
+    if (XMLErrorCode != 0)
+        return nullptr;
+    return node;
+}

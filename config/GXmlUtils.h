@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// 0 none, 1 no tag (plain text), 2 malformed tag or missing terminator, 3 malformed attribute,
-// 4 closing tag not found, 5 nesting deeper than the tree allows. Positions are 1-based.
+// 0 none, 1 no tag (plain text), 2 malformed tag, missing terminator or nesting deeper than the
+// tree allows, 3 malformed attribute, 4 closing tag not found. Positions are 1-based.
 extern thread_local int XMLErrorCode;
 extern thread_local int XMLErrorPos;
 
@@ -70,6 +70,10 @@ private:
     void WriteTo(std::string& out) const;
     std::vector<std::unique_ptr<TXMLNode>> Children;
 };
+
+// The text as lines (CR, LF or CR LF end a line), each followed by CR LF: how documents are read
+// from and written to files.
+std::string NormalizeLineEnds(const std::string& text);
 
 // nullptr when the file is missing or does not parse.
 std::unique_ptr<TXMLNode> LoadXMLFile(const std::string& fileName);
