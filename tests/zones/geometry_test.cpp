@@ -298,15 +298,12 @@ TEST(DrawingArithmetic, MarksOfTheDefaultZoneLieOutsideTheirEdges) {
     EXPECT_EQ(m.Apex23, (TIntPoint{502, 225}));
 }
 
-TEST(DrawingArithmetic, HandlesAndGuides) {
-    EXPECT_EQ(HandleRect({50, 60}), (TPixelRect{46, 56, 55, 65}));
-
+TEST(DrawingArithmetic, GuidesInEdgeOrder) {
     const TPixelQuad px{{{10, 20}, {10, 30}, {40, 30}, {12, 20}}};
     const auto g = GuideLines(px);
-    EXPECT_EQ(g[0], (TPixelLine{{210, 20}, {-188, 20}}));   // P0P3
-    EXPECT_EQ(g[1], (TPixelLine{{3010, 30}, {-2960, 30}})); // P1P2
-    EXPECT_EQ(g[2], (TPixelLine{{10, 1020}, {10, -970}}));  // P0P1
-    EXPECT_EQ(g[3].A, (TIntPoint{-2760, -970}));            // P2P3
+    EXPECT_EQ(g[0], (TPixelLine{{210, 20}, {-188, 20}}));  // P0P3
+    EXPECT_EQ(g[2], (TPixelLine{{10, 1020}, {10, -970}})); // P0P1
+    EXPECT_EQ(g[3].A, (TIntPoint{-2760, -970}));           // P2P3
 
     const TPixelQuad huge{{{INT_MAX, 0}, {0, 0}, {0, 0}, {INT_MIN, 0}}};
     EXPECT_EQ(GuideLines(huge)[0].A.X, INT_MIN);
