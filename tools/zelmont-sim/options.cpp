@@ -1,0 +1,89 @@
+#include "options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace {
+
+bool to_int(std::string_view text, long long low, long long high, long long& out) {
+    long long v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < low || v > high)
+        return false;
+    out = v;
+    return true;
+}
+
+} // namespace
+
+std::string usage_text() {
+    return "usage: zelmont-sim [--port N] [--bind ADDR] [--login L] [--password P] [--config "
+           "FILE]\n"
+           "                   [--firmware TEXT] [--fps N] [--record-size 136|144|288]\n"
+           "                   [--records N] [--seed N] [--log FILE]\n"
+           "                   [--drop-gp K] [--slow-ms N] [--split N] [--garbage]\n"
+           "                   [--close-mid-body] [--huge-announce]\n";
+}
+
+std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--garbage") {
+            o.garbage = true;
+            continue;
+        }
+        if (arg == "--close-mid-body") {
+            o.close_mid_body = true;
+            continue;
+        }
+        if (arg == "--huge-announce") {
+            o.huge_announce = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return "missing value or unknown option: " + std::string(arg);
+        const std::string value = argv[++i];
+        long long n = 0;
+        auto number = [&](long long low, long long high, auto& field) {
+            if (!to_int(value, low, high, n))
+                return false;
+            field = static_cast<std::remove_reference_t<decltype(field)>>(n);
+            return true;
+        };
+        bool ok = true;
+        if (arg == "--port")
+            ok = number(0, 65535, o.port);
+        else if (arg == "--bind")
+            o.bind = value;
+        else if (arg == "--login")
+            o.login = value;
+        else if (arg == "--password")
+            o.password = value;
+        else if (arg == "--config")
+            o.config_file = value;
+        else if (arg == "--firmware")
+            o.firmware = value;
+        else if (arg == "--fps")
+            ok = number(1, 99, o.fps); // the rate travels as two digits after "@"
+        else if (arg == "--record-size")
+            ok = number(0, 1000, o.record_size) &&
+                 (o.record_size == 136 || o.record_size == 144 || o.record_size == 288);
+        else if (arg == "--records")
+            ok = number(0, 1000000, o.records);
+        else if (arg == "--seed")
+            ok = number(0, 0xFFFFFFFFLL, o.seed);
+        else if (arg == "--log")
+            o.log_file = value;
+        else if (arg == "--drop-gp")
+            ok = number(0, 1000000, o.drop_gp);
+        else if (arg == "--slow-ms")
+            ok = number(0, 60000, o.slow_ms);
+        else if (arg == "--split")
+            ok = number(0, 1 << 20, o.split);
+        else
+            return "unknown option: " + std::string(arg);
+        if (!ok)
+            return "bad value for " + std::string(arg) + ": " + value;
+    }
+    return {};
+}

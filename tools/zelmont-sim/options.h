@@ -1,0 +1,33 @@
+#pragma once
+// Command line of the simulator.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct SimOptions {
+    int port = 8080;
+    std::string bind = "127.0.0.1";
+    std::optional<std::string> login;    // unset: the configuration's own, else "root"
+    std::optional<std::string> password; // unset: the configuration's own, else "kvtp"
+    std::string config_file;
+    std::string firmware = "\"Zelmont SF 5.2 38\"";
+    int fps = 25;
+    int record_size = 136;
+    int records = 500;
+    std::uint32_t seed = 1;
+    std::string log_file;
+
+    // Faults for reliability tests; 0 / false = off.
+    int drop_gp = 0;
+    int slow_ms = 0;
+    int split = 0;
+    bool garbage = false;
+    bool close_mid_body = false;
+    bool huge_announce = false;
+};
+
+// Empty on success, otherwise the message to print before the usage text.
+std::string parse_options(int argc, const char* const* argv, SimOptions& options);
+
+std::string usage_text();

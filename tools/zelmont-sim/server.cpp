@@ -1,0 +1,125 @@
+#include "server.h"
+
+#include "session.h"
+
+#include <algorithm>
+
+namespace asio = boost::asio;
+using asio::ip::tcp;
+using boost::system::error_code;
+
+Server::Server(asio::io_context& io, Detector& detector, const SimOptions& options)
+    : io_(io), detector_(detector), options_(options), acceptor_(io), clock_(io) {}
+
+Server::~Server() = default;
+
+bool Server::start(std::string& error) {
+    error_code ec;
+    const auto address = asio::ip::make_address(options_.bind, ec);
+    if (ec) {
+        error = "bad bind address " + options_.bind;
+        return false;
+    }
+    const tcp::endpoint at(address, static_cast<unsigned short>(options_.port));
+    if (acceptor_.open(at.protocol(), ec) ||
+        acceptor_.set_option(tcp::acceptor::reuse_address(true), ec) || acceptor_.bind(at, ec) ||
+        acceptor_.listen(asio::socket_base::max_listen_connections, ec)) {
+        error = "cannot listen on " + options_.bind + ":" + std::to_string(options_.port) + ": " +
+                ec.message();
+        return false;
+    }
+    if (!options_.log_file.empty()) {
+        log_.open(options_.log_file, std::ios::out | std::ios::app);
+        if (!log_) {
+            error = "cannot open log " + options_.log_file;
+            return false;
+        }
+    }
+    accept();
+    next_tick_ = std::chrono::steady_clock::now();
+    schedule_tick();
+    return true;
+}
+
+tcp::endpoint Server::endpoint() const {
+    error_code ec;
+    return acceptor_.local_endpoint(ec);
+}
+
+void Server::stop() {
+    if (stopped_)
+        return;
+    stopped_ = true;
+    error_code ignored;
+    acceptor_.close(ignored);
+    clock_.cancel();
+    for (auto& weak : sessions_)
+        if (auto s = weak.lock())
+            s->close();
+    sessions_.clear();
+}
+
+void Server::accept() {
+    acceptor_.async_accept([this](error_code ec, tcp::socket socket) {
+        if (ec == asio::error::operation_aborted || stopped_)
+            return; // the acceptor was closed by stop(); ignored on purpose
+        if (!ec) {
+            const int id = next_id_++;
+            if (std::chrono::steady_clock::now() < refuse_until_) {
+                // Rebooting: the connection is taken and dropped at once.
+                log(id, "<rebooting, refused>");
+                error_code ignored;
+                socket.close(ignored);
+            } else {
+                auto session =
+                    std::make_shared<Session>(std::move(socket), *this, detector_, options_, id);
+                std::erase_if(sessions_, [](const auto& w) { return w.expired(); });
+                sessions_.push_back(session);
+                log(id, "<connected>");
+                session->start();
+            }
+        }
+        // Transient failures (too many open files, a connection reset before accept) must not
+        // stop the listener.
+        accept();
+    });
+}
+
+void Server::schedule_tick() {
+    const auto period = std::chrono::microseconds(1000000 / options_.fps);
+    next_tick_ += period;
+    const auto now = std::chrono::steady_clock::now();
+    if (next_tick_ + std::chrono::seconds(1) < now)
+        next_tick_ = now + period; // fell far behind (stopped in a debugger): do not race
+    clock_.expires_at(next_tick_);
+    clock_.async_wait([this](error_code ec) {
+        if (ec || stopped_)
+            return; // operation_aborted from stop(): ignored on purpose
+        tick();
+        schedule_tick();
+    });
+}
+
+void Server::tick() {
+    if (!detector_.tick())
+        return;
+    for (auto& weak : sessions_)
+        if (auto s = weak.lock())
+            s->push_states();
+}
+
+void Server::reboot(const Session* keep, std::chrono::milliseconds refuse) {
+    refuse_until_ = std::chrono::steady_clock::now() + refuse;
+    for (auto& weak : sessions_)
+        if (auto s = weak.lock(); s && s.get() != keep)
+            s->close();
+}
+
+void Server::log(int session, const std::string& text) {
+    if (!log_.is_open())
+        return;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+    log_ << ms << ' ' << session << ' ' << text << '\n' << std::flush;
+}

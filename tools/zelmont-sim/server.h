@@ -1,0 +1,53 @@
+#pragma once
+// The listening side: one io_context, one acceptor, any number of sessions, and the frame clock
+// that moves the scene and pushes zone states to the sessions that asked for them.
+
+#include "detector.h"
+#include "options.h"
+
+#include <utility> // before Asio: its 1.74 headers use std::exchange without it
+#include <boost/asio.hpp>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Session;
+
+class Server {
+public:
+    Server(boost::asio::io_context& io, Detector& detector, const SimOptions& options);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Binds, listens and starts accepting and ticking; false with a message on failure.
+    bool start(std::string& error);
+    boost::asio::ip::tcp::endpoint endpoint() const;
+    // Closes the acceptor and every session and stops the clock; io_context::run then returns.
+    void stop();
+
+    // A reboot: every connection is closed at once (`keep`'s after its reply has gone out)
+    // and new ones are turned away for `refuse`.
+    void reboot(const Session* keep, std::chrono::milliseconds refuse);
+    void log(int session, const std::string& text);
+
+private:
+    void accept();
+    void schedule_tick();
+    void tick();
+
+    boost::asio::io_context& io_;
+    Detector& detector_;
+    SimOptions options_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+    boost::asio::steady_timer clock_;
+    std::chrono::steady_clock::time_point next_tick_;
+    std::chrono::steady_clock::time_point refuse_until_;
+    std::vector<std::weak_ptr<Session>> sessions_;
+    std::ofstream log_;
+    int next_id_ = 1;
+    bool stopped_ = false;
+};
