@@ -1,0 +1,560 @@
+#include "zones/TFImageHelper2.h"
+
+#include "zones/QuadDrawing.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+// One wheel notch (120) turns a zone by 5 degrees, or by 1 degree with Alt or the middle button.
+constexpr double CoarseRadiansPerDelta = 0.0007272205;
+constexpr double FineRadiansPerDelta = 0.0001454441;
+
+TIntPoint ToIntPoint(const QPointF& p) {
+    const QPoint q = p.toPoint();
+    return {q.x(), q.y()};
+}
+
+// An id that is not wholly a decimal integer counts as -1.
+int IdAsNumber(const std::string& id) {
+    int value = -1;
+    const char* end = id.data() + id.size();
+    const auto [ptr, ec] = std::from_chars(id.data(), end, value);
+    if (ec != std::errc() || ptr != end || id.empty())
+        return -1;
+    return value;
+}
+
+std::size_t FrameBytes(int width, int height) {
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+}
+
+bool WriteFile(const QString& fileName, const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty())
+        return false;
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const qint64 size = static_cast<qint64>(bytes.size());
+    return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+TExtraPanel::TExtraPanel(TQuadImager* imager) : Owner(imager) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true); // the wheel acts on the zone under the last mouse position
+}
+
+void TExtraPanel::paintEvent(QPaintEvent* event) {
+    if (!Owner) {
+        QWidget::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    Owner->PaintOnPanel(painter);
+}
+
+void TExtraPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (Owner && Hooked)
+        Owner->Resize();
+}
+
+void TExtraPanel::mousePressEvent(QMouseEvent* event) {
+    if (Owner && Hooked)
+        Owner->MouseDown(event->button(), ToIntPoint(event->position()));
+}
+
+void TExtraPanel::mouseMoveEvent(QMouseEvent* event) {
+    if (Owner && Hooked)
+        Owner->MouseMove(ToIntPoint(event->position()));
+}
+
+void TExtraPanel::mouseReleaseEvent(QMouseEvent* event) {
+    if (Owner && Hooked)
+        Owner->MouseUp(event->button(), ToIntPoint(event->position()));
+}
+
+// The second press of a double click is both a double click and a press, in that order.
+void TExtraPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (!Owner || !Hooked)
+        return;
+    if (event->button() == Qt::LeftButton)
+        Owner->DblClick();
+    Owner->MouseDown(event->button(), ToIntPoint(event->position()));
+}
+
+bool TExtraPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (!Owner)
+        return false;
+    if (Hooked && event->type() == QEvent::Resize && watched == parentWidget())
+        setGeometry(parentWidget()->contentsRect());
+    if (event->type() != QEvent::Wheel || watched != Owner->MainForm())
+        return false;
+    auto* wheel = static_cast<QWheelEvent*>(event);
+    // Some platforms turn a vertical wheel with a modifier into a horizontal one.
+    const QPoint angle = wheel->angleDelta();
+    const int delta = angle.y() != 0 ? angle.y() : angle.x();
+    if (!Owner->MouseWheel(delta, wheel->modifiers(), wheel->buttons()))
+        return false;
+    wheel->accept();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TQuadImager::TQuadImager()
+    : Config(std::make_unique<TXMLConfig>()), FrameBuffer(FrameBytes(720, 576)),
+      BackBuffer(720, 576, QImage::Format_RGB32) {
+    PanelWidget = new TExtraPanel(this);
+    ViewWidth = PanelWidget->width();
+    ViewHeight = PanelWidget->height();
+    BackBuffer.fill(Qt::black);
+    OnQuadChanged = [](TQuadImager& sender, int index) {
+        sender.Config->UpdateSensorGeometry(sender, index);
+    };
+}
+
+TQuadImager::~TQuadImager() {
+    Editing = false;
+    if (Form && PanelWidget)
+        Form->removeEventFilter(PanelWidget);
+    // The panel may already have gone with the parent it was attached to.
+    if (PanelWidget) {
+        PanelWidget->Forget();
+        delete PanelWidget.data();
+    }
+}
+
+void TQuadImager::Attach(QWidget* mainForm, QWidget* parent) {
+    if (!PanelWidget)
+        return;
+    if (Form)
+        Form->removeEventFilter(PanelWidget);
+    if (QWidget* previous = PanelWidget->parentWidget())
+        previous->removeEventFilter(PanelWidget);
+    Form = mainForm;
+    if (Form)
+        Form->installEventFilter(PanelWidget);
+
+    PanelWidget->SetHooked(false);
+    PanelWidget->setParent(nullptr);
+    if (!parent)
+        return;
+    PanelWidget->setParent(parent);
+    PanelWidget->setGeometry(parent->contentsRect());
+    parent->installEventFilter(PanelWidget); // keeps the panel anchored to all four sides
+    PanelWidget->SetHooked(true);
+    PanelWidget->show();
+    Resize();
+}
+
+void TQuadImager::Resize() {
+    if (!PanelWidget)
+        return;
+    ViewWidth = PanelWidget->width();
+    ViewHeight = PanelWidget->height();
+    if (ViewWidth > 0 && ViewHeight > 0 && BackBuffer.size() != QSize(ViewWidth, ViewHeight))
+        BackBuffer = QImage(ViewWidth, ViewHeight, QImage::Format_RGB32);
+    PaintView();
+}
+
+void TQuadImager::PaintView() {
+    if (!PanelWidget)
+        return;
+    ComposeView();
+    RefreshPanel();
+}
+
+void TQuadImager::RefreshPanel() {
+    if (PanelWidget && PanelWidget->isVisible())
+        PanelWidget->repaint();
+}
+
+void TQuadImager::PaintOnPanel(QPainter& painter) {
+    if (BackBuffer.size() != PanelWidget->size() && PanelWidget->width() > 0 &&
+        PanelWidget->height() > 0) {
+        ViewWidth = PanelWidget->width();
+        ViewHeight = PanelWidget->height();
+        BackBuffer = QImage(ViewWidth, ViewHeight, QImage::Format_RGB32);
+        ComposeView();
+    }
+    painter.drawImage(0, 0, BackBuffer);
+}
+
+void TQuadImager::ComposeView() {
+    if (BackBuffer.isNull())
+        return;
+    StretchFrame();
+    if (!ShowZones)
+        return;
+    QPainter painter(&BackBuffer);
+    DrawQuads(*this, painter, BackBuffer.width(), BackBuffer.height());
+}
+
+// Nearest neighbour: source pixels are dropped or repeated, never blended. Our own loop also
+// copes with frame widths that are not a multiple of 4, since the rows carry no padding.
+void TQuadImager::StretchFrame() {
+    const int W = BackBuffer.width();
+    const int H = BackBuffer.height();
+    if (FrameWidth <= 0 || FrameHeight <= 0 ||
+        FrameBuffer.size() < FrameBytes(FrameWidth, FrameHeight))
+        return;
+    if (ColumnMap.size() != static_cast<std::size_t>(W) || ColumnMapFrameWidth != FrameWidth) {
+        ColumnMap.resize(W);
+        for (int x = 0; x < W; ++x)
+            ColumnMap[x] =
+                static_cast<std::uint32_t>(static_cast<std::int64_t>(x) * FrameWidth / W * 3);
+        ColumnMapFrameWidth = FrameWidth;
+    }
+    const std::size_t rowBytes = static_cast<std::size_t>(FrameWidth) * 3;
+    const std::uint32_t* columns = ColumnMap.data();
+    int previousSource = -1;
+    for (int y = 0; y < H; ++y) {
+        const int sy = static_cast<int>(static_cast<std::int64_t>(y) * FrameHeight / H);
+        auto* dst = reinterpret_cast<std::uint32_t*>(BackBuffer.scanLine(y));
+        if (sy == previousSource) {
+            std::memcpy(dst, BackBuffer.constScanLine(y - 1), static_cast<std::size_t>(W) * 4);
+            continue;
+        }
+        previousSource = sy;
+        const std::uint8_t* src = FrameBuffer.data() + (FrameHeight - 1 - sy) * rowBytes;
+        for (int x = 0; x < W; ++x) {
+            const std::uint8_t* p = src + columns[x];
+            dst[x] = 0xff000000u | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
+        }
+    }
+}
+
+bool TQuadImager::SetFrameJPEG(const std::uint8_t* data, std::size_t size) {
+    int width = 0;
+    int height = 0;
+    if (!Decoder.ReadSize(data, size, width, height))
+        return false;
+    const std::size_t bytes = FrameBytes(width, height);
+    if (SpareBuffer.size() != bytes)
+        SpareBuffer.resize(bytes);
+    if (!Decoder.DecodeBGRBottomUp(data, size, SpareBuffer.data(), width, height))
+        return false;
+    FrameBuffer.swap(SpareBuffer);
+    FrameWidth = width;
+    FrameHeight = height;
+    PaintView();
+    return true;
+}
+
+void TQuadImager::CopyImageIntoFrame(const QImage& image) {
+    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
+    const std::size_t rowBytes = static_cast<std::size_t>(FrameWidth) * 3;
+    for (int y = 0; y < FrameHeight; ++y)
+        std::memcpy(FrameBuffer.data() + (FrameHeight - 1 - y) * rowBytes, bgr.constScanLine(y),
+                    rowBytes);
+}
+
+void TQuadImager::SetFrameBitmap(const QImage* bitmap) {
+    if (bitmap && !bitmap->isNull()) {
+        const std::size_t bytes = FrameBytes(bitmap->width(), bitmap->height());
+        if (bytes != FrameBuffer.size())
+            FrameBuffer.resize(bytes);
+        FrameWidth = bitmap->width();
+        FrameHeight = bitmap->height();
+        CopyImageIntoFrame(*bitmap);
+    }
+    PaintView();
+}
+
+void TQuadImager::ShowTextFrame(const QString& text) {
+    QImage picture(FrameWidth, FrameHeight, QImage::Format_RGB888);
+    picture.fill(QColor(64, 64, 64));
+    {
+        QPainter painter(&picture);
+        QFont font(QStringLiteral("Tahoma"));
+        font.setPointSize(22);
+        painter.setFont(font);
+        painter.setPen(QColor(0, 128, 128));
+        const QFontMetrics metrics(font, &picture);
+        const int x = (FrameWidth - metrics.horizontalAdvance(text)) / 2;
+        const int y = FrameHeight / 2 - 24;
+        painter.drawText(x, y + metrics.ascent(), text);
+    }
+    CopyImageIntoFrame(picture);
+    PaintView();
+}
+
+bool TQuadImager::LoadFrame(const QString& fileName) {
+    const QString extension = QFileInfo(fileName).suffix().toLower();
+    QImage picture;
+    if (extension == QLatin1String("bmp")) {
+        if (!picture.load(fileName, "BMP"))
+            return false;
+    } else if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg")) {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray data = file.readAll();
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.constData());
+        int width = 0;
+        int height = 0;
+        if (!Decoder.ReadSize(bytes, data.size(), width, height))
+            return false;
+        picture = QImage(width, height, QImage::Format_RGB888);
+        if (picture.isNull() || !Decoder.DecodeRGB(bytes, data.size(), picture.bits(), width,
+                                                   picture.bytesPerLine(), height))
+            return false;
+    } else {
+        return false;
+    }
+    if (picture.width() > MaxFrameSide || picture.height() > MaxFrameSide)
+        return false;
+    SetFrameBitmap(&picture);
+    return true;
+}
+
+bool TQuadImager::SaveFrame(const QString& fileName,
+                            const std::vector<std::uint8_t>& buffer) const {
+    if (buffer.size() < FrameBytes(FrameWidth, FrameHeight))
+        return false;
+    const QString extension = QFileInfo(fileName).suffix().toLower();
+    if (extension == QLatin1String("bmp"))
+        return WriteFile(fileName, EncodeBmp24(buffer.data(), FrameWidth, FrameHeight));
+    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
+        return WriteFile(fileName, EncodeJpeg(buffer.data(), FrameWidth, FrameHeight, 50, true));
+    return false;
+}
+
+void TQuadImager::CaptureView(std::vector<std::uint8_t>& buffer) const {
+    buffer.assign(FrameBytes(FrameWidth, FrameHeight), 0);
+    const int W = BackBuffer.width();
+    const int H = BackBuffer.height();
+    if (W <= 0 || H <= 0)
+        return;
+    const std::size_t rowBytes = static_cast<std::size_t>(FrameWidth) * 3;
+    for (int y = 0; y < FrameHeight; ++y) {
+        const int sy = static_cast<int>(static_cast<std::int64_t>(y) * H / FrameHeight);
+        const auto* src = reinterpret_cast<const std::uint32_t*>(BackBuffer.constScanLine(sy));
+        std::uint8_t* dst = buffer.data() + (FrameHeight - 1 - y) * rowBytes;
+        for (int x = 0; x < FrameWidth; ++x) {
+            const std::uint32_t pixel = src[static_cast<std::int64_t>(x) * W / FrameWidth];
+            dst[3 * x] = static_cast<std::uint8_t>(pixel);
+            dst[3 * x + 1] = static_cast<std::uint8_t>(pixel >> 8);
+            dst[3 * x + 2] = static_cast<std::uint8_t>(pixel >> 16);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void TQuadImager::SetEditing(bool on) {
+    Editing = on;
+    SelectedIndex = on ? Count() - 1 : -1;
+    PaintView();
+}
+
+bool TQuadImager::AddSensorById(const std::string& id) {
+    if (!Editing || Count() >= MaxZones)
+        return false;
+    Config->AddEmptySensor(*this, id);
+    SelectedIndex = Count() - 1;
+    PaintView();
+    return true;
+}
+
+bool TQuadImager::ChangeSelectedId(const std::string& id) {
+    if (!Editing || !HasValidSelection())
+        return false;
+    const TQuadPoints corners = Quad(SelectedIndex)->Points;
+    Config->ChangeSensorId(*this, SelectedIndex, corners, id);
+    PaintView();
+    return true;
+}
+
+void TQuadImager::DeleteSelected() {
+    if (!Editing || !HasValidSelection())
+        return;
+    Config->DeleteSensor(*this, SelectedIndex);
+    SelectedIndex = Count() - 1;
+    PaintView();
+}
+
+void TQuadImager::CopySensor() {
+    if (HasValidSelection())
+        ZoneClipboard = Quad(SelectedIndex)->Points;
+}
+
+void TQuadImager::PasteSensor() {
+    if (!Editing || Count() >= MaxZones)
+        return;
+    TQuadPoints corners = ZoneClipboard;
+    const double offset = 0.01 * Count();
+    for (TFloatPoint& p : corners) {
+        p.X += offset;
+        p.Y += offset;
+    }
+    MoveQuad(corners, 0, 0, 1, 1); // pushes the copy back inside the frame, shape unchanged
+    Config->AddSensor(*this, std::to_string(NextFreeId()), corners);
+    SelectedIndex = Count() - 1;
+    PaintView();
+}
+
+int TQuadImager::NextFreeId() const {
+    for (int candidate = 1;; ++candidate) {
+        bool used = false;
+        for (int i = 0; i < Count() && !used; ++i)
+            used = IdAsNumber(Quad(i)->Id) == candidate;
+        if (!used)
+            return candidate;
+    }
+}
+
+void TQuadImager::GetIds(QStringList& ids) const {
+    ids.clear();
+    for (int i = 0; i < Count(); ++i)
+        ids << QString::fromStdString(Quad(i)->Id);
+}
+
+void TQuadImager::SetVideoRate(int rate) {
+    if (rate >= 0 && rate < 100)
+        VideoRate = rate;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void TQuadImager::QuadChanged(int index) {
+    if (OnQuadChanged)
+        OnQuadChanged(*this, index);
+}
+
+void TQuadImager::SelectRequested(int index) {
+    if (OnSelect)
+        OnSelect(*this, index);
+}
+
+void TQuadImager::ShowGuides() {
+    if (!HasValidSelection() || BackBuffer.isNull())
+        return;
+    {
+        QPainter painter(&BackBuffer);
+        DrawGuides(*Quad(SelectedIndex), painter, BackBuffer.width(), BackBuffer.height(),
+                   GuideColor);
+    }
+    RefreshPanel();
+}
+
+bool TQuadImager::PanelContains(TIntPoint p) const {
+    return PanelWidget && p.X >= 0 && p.Y >= 0 && p.X <= PanelWidget->width() &&
+           p.Y <= PanelWidget->height();
+}
+
+void TQuadImager::MouseDown(Qt::MouseButton button, TIntPoint position) {
+    if (Editing && HasValidSelection()) {
+        LastPoint = position;
+        if (button == Qt::LeftButton) {
+            const TQuadBase& selected = *Quad(SelectedIndex);
+            DragCorner = CornerAt(selected, position, ViewWidth, ViewHeight);
+            if (DragCorner >= 0) {
+                ShowGuides();
+            } else if (QuadContains(selected, position, ViewWidth, ViewHeight)) {
+                DragAnchor = position;
+                Moving = true;
+            } else {
+                for (int i = 0; i < Count(); ++i) {
+                    if (QuadContains(*Quad(i), position, ViewWidth, ViewHeight)) {
+                        SelectedIndex = i;
+                        DragAnchor = position;
+                        Moving = true;
+                        break;
+                    }
+                }
+                QuadChanged(SelectedIndex);
+                PaintView();
+            }
+        }
+    }
+    if (button == Qt::RightButton)
+        SelectRequested(HasValidSelection() ? SelectedIndex : -1);
+}
+
+void TQuadImager::MouseMove(TIntPoint position) {
+    if (!Editing || !HasValidSelection() || !PanelContains(position))
+        return;
+    LastPoint = position;
+    TQuadBase& zone = *Quad(SelectedIndex);
+    if (DragCorner >= 0 && DragCorner < 4) {
+        TQuadPoints candidate = zone.Points;
+        candidate[DragCorner] = PixelToFloat(position, ViewWidth, ViewHeight);
+        if (!IsValidQuad(candidate, ViewWidth, ViewHeight))
+            return; // the corner stays at its last valid position
+        zone.Points[DragCorner] = candidate[DragCorner];
+        QuadChanged(SelectedIndex);
+        PaintView();
+        ShowGuides();
+        return;
+    }
+    if (Moving) {
+        MoveQuad(zone.Points, position.X - DragAnchor.X, position.Y - DragAnchor.Y, ViewWidth,
+                 ViewHeight);
+        DragAnchor = position;
+        QuadChanged(SelectedIndex);
+        PaintView();
+    }
+}
+
+void TQuadImager::MouseUp(Qt::MouseButton button, TIntPoint) {
+    if (button != Qt::LeftButton || !Editing || !HasValidSelection())
+        return;
+    Moving = false;
+    DragCorner = -1;
+}
+
+void TQuadImager::DblClick() {
+    if (!Editing || !HasValidSelection() || DragCorner >= 0)
+        return;
+    const int count = Count();
+    for (int step = 1; step <= count; ++step) {
+        const int i = (SelectedIndex + step) % count;
+        if (QuadContains(*Quad(i), LastPoint, ViewWidth, ViewHeight)) {
+            SelectedIndex = i;
+            DragAnchor = LastPoint;
+            break;
+        }
+    }
+    QuadChanged(SelectedIndex);
+    PaintView();
+}
+
+bool TQuadImager::MouseWheel(int delta, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+    if (!Editing || !HasValidSelection())
+        return false;
+    TQuadBase& zone = *Quad(SelectedIndex);
+    if (!QuadContains(zone, LastPoint, ViewWidth, ViewHeight))
+        return false;
+    TQuadPoints& p = zone.Points;
+    if (modifiers & Qt::ShiftModifier) {
+        // Moves the edge mark to the neighbouring edge; the corners stay where they are.
+        if (delta < 0)
+            p = {p[1], p[2], p[3], p[0]};
+        else
+            p = {p[3], p[0], p[1], p[2]};
+    } else if (modifiers & Qt::ControlModifier) {
+        ScaleQuad(p, delta > 0 ? 1.1 : 0.9);
+    } else if ((modifiers & Qt::AltModifier) || (buttons & Qt::MiddleButton)) {
+        RotateQuad(p, delta * FineRadiansPerDelta);
+    } else {
+        RotateQuad(p, delta * CoarseRadiansPerDelta);
+    }
+    QuadChanged(SelectedIndex);
+    PaintView();
+    return true;
+}

@@ -1,0 +1,141 @@
+#pragma once
+// The picture area: the latest camera frame stretched over a panel, the sensor zones drawn on top,
+// and the mouse and command editing of those zones. The configuration document is the master
+// copy of the zones: structural changes go through it, and every mouse change is written back.
+
+#include "config/XMLConfig.h"
+#include "zones/FramePicture.h"
+#include "zones/TFGeometry2.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TQuadImager;
+
+// The surface the imager paints on. Mouse input is handed to the imager once Attach has hooked
+// it; the wheel comes from the main form, not from here.
+class TExtraPanel final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TExtraPanel)
+public:
+    explicit TExtraPanel(TQuadImager* imager);
+
+    TQuadImager* Imager() const { return Owner; }
+    void Forget() { Owner = nullptr; }
+    void SetHooked(bool hooked) { Hooked = hooked; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TQuadImager* Owner;
+    bool Hooked = false;
+};
+
+class TQuadImager : public TQuadList {
+public:
+    // (sender, zone index); OnSelect gets -1 when there is no valid selection.
+    using TQuadEvent = std::function<void(TQuadImager& sender, int index)>;
+
+    static constexpr int MaxZones = 8;
+    static constexpr TRGB GuideColor{0, 255, 255};
+
+    TQuadImager();
+    ~TQuadImager() override;
+
+    int VideoRate = 0;
+    std::unique_ptr<TXMLConfig> Config;
+    bool Editing = true;
+    int ViewWidth = 0;
+    int ViewHeight = 0;
+    TIntPoint LastPoint;
+    TIntPoint DragAnchor;
+    int DragCorner = -1;
+    // FrameWidth x FrameHeight pixels, blue-green-red, bottom row first, no row padding.
+    std::vector<std::uint8_t> FrameBuffer;
+    int FrameWidth = 720;
+    int FrameHeight = 576;
+    bool Moving = false;
+    TQuadEvent OnQuadChanged; // writes the zone back into Config unless replaced
+    TQuadEvent OnSelect;
+    TQuadPoints ZoneClipboard{};
+    QImage BackBuffer; // the composed picture, view-sized once attached
+    bool ShowZones = true;
+
+    // View and frame.
+    void Attach(QWidget* mainForm, QWidget* parent);
+    void Resize();
+    void PaintView();
+    // False (and the old frame kept) when the data does not decode or is larger than 8192 pixels.
+    bool SetFrameJPEG(const std::uint8_t* data, std::size_t size);
+    void SetFrameBitmap(const QImage* bitmap);
+    void ShowTextFrame(const QString& text);
+    // By extension: .bmp, .jpg, .jpeg. False for other extensions and for unreadable files.
+    bool LoadFrame(const QString& fileName);
+    // The buffer is in FrameBuffer layout at the current frame size. Other extensions write
+    // nothing and give false.
+    bool SaveFrame(const QString& fileName, const std::vector<std::uint8_t>& buffer) const;
+    // The picture as shown (frame and zones) at the frame size, in FrameBuffer layout.
+    void CaptureView(std::vector<std::uint8_t>& buffer) const;
+
+    // Zone commands.
+    void SetEditing(bool on);
+    bool AddSensorById(const std::string& id);
+    bool ChangeSelectedId(const std::string& id);
+    void DeleteSelected();
+    void CopySensor();
+    void PasteSensor();
+    int NextFreeId() const;
+    void GetIds(QStringList& ids) const;
+    void SetVideoRate(int rate);
+
+    // Mouse editing, in view pixels.
+    void MouseDown(Qt::MouseButton button, TIntPoint position);
+    void MouseMove(TIntPoint position);
+    void MouseUp(Qt::MouseButton button, TIntPoint position);
+    void DblClick();
+    // True when the wheel turned the selected zone; otherwise the form handles it.
+    bool MouseWheel(int delta, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
+
+    TExtraPanel* Panel() const { return PanelWidget.data(); }
+    QWidget* MainForm() const { return Form.data(); }
+    bool HasValidSelection() const { return SelectedIndex >= 0 && SelectedIndex < Count(); }
+    // Blits the back buffer; the panel's paint handler.
+    void PaintOnPanel(QPainter& painter);
+
+protected:
+    virtual void QuadChanged(int index);
+    virtual void SelectRequested(int index);
+
+private:
+    void ComposeView();
+    void StretchFrame();
+    void ShowGuides();
+    void RefreshPanel();
+    void CopyImageIntoFrame(const QImage& image);
+    bool PanelContains(TIntPoint position) const;
+
+    TJpegDecoder Decoder;
+    // Decoding goes here first so that a broken picture never tears the frame on show.
+    std::vector<std::uint8_t> SpareBuffer;
+    // Nearest-neighbour byte offsets of the source pixel for each view column, rebuilt only when
+    // the frame width or the view width changes.
+    std::vector<std::uint32_t> ColumnMap;
+    int ColumnMapFrameWidth = 0;
+    QPointer<QWidget> Form;
+    QPointer<TExtraPanel> PanelWidget;
+};
