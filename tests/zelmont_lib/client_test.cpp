@@ -296,6 +296,10 @@ struct BadTarget {
     int32_t port;
 };
 
+void PrintTo(const BadTarget& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class BadTargetTest : public ::testing::TestWithParam<BadTarget> {};
 
 TEST_P(BadTargetTest, ReportsOneErrorWithoutConnecting) {

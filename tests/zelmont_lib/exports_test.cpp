@@ -264,6 +264,10 @@ struct SendCase {
     int32_t expected;
 };
 
+void PrintTo(const SendCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ZelmontSendTest : public ::testing::TestWithParam<SendCase> {};
 
 TEST_P(ZelmontSendTest, RejectsWhatCannotBeRead) {
@@ -320,6 +324,10 @@ struct FailingTarget {
     const char* host;
     int32_t port;
 };
+
+void PrintTo(const FailingTarget& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FailingTargetTest : public ::testing::TestWithParam<FailingTarget> {};
 

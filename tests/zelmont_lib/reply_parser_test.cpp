@@ -16,6 +16,10 @@ struct LengthCase {
     int32_t expected;
 };
 
+void PrintTo(const LengthCase& c, std::ostream* os) {
+    *os << '"' << c.line << '"';
+}
+
 class BodyLengthTest : public ::testing::TestWithParam<LengthCase> {};
 
 TEST_P(BodyLengthTest, AnnouncesOnlyStrictLengthsOfBodyCodes) {
@@ -82,6 +86,10 @@ struct FramingCase {
     std::vector<std::string> chunks;         // the first one always carries the login reply
     std::vector<std::vector<Seen>> expected; // events of each chunk
 };
+
+void PrintTo(const FramingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FramingTest : public ::testing::TestWithParam<FramingCase> {};
 
