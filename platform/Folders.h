@@ -1,0 +1,17 @@
+#pragma once
+// The program's two folders, fixed once at start before any dialog exists. Both end with "/".
+
+#include <string>
+
+// Data folder: $KERVOLA_DATA_DIR, else $XDG_DATA_HOME (default ~/.local/share) +
+// "/Dornbeck/Kervola/", created with its parents when missing. Document folder: $KERVOLA_DOC_DIR,
+// else "../share/kervola/" beside the executable's folder. Then the current directory becomes the
+// data folder (a failure is ignored). Later calls change nothing.
+void InitFolders();
+
+// Empty before InitFolders.
+const std::string& DataFolder();
+const std::string& DocumentFolder();
+
+// The folder of the running executable with a trailing "/"; empty when it cannot be found.
+std::string ExecutableFolder();
