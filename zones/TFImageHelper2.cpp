@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <bit>
 #include <charconv>
 #include <cstring>
 
@@ -46,6 +47,25 @@ bool WriteFile(const QString& fileName, const std::vector<std::uint8_t>& bytes) 
         return false;
     const qint64 size = static_cast<qint64>(bytes.size());
     return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size;
+}
+
+// One row of blue-green-red pixels into 0xffRRGGBB words. The common case of a view as wide as
+// the frame takes four pixels from three little-endian words.
+void ConvertRow(const std::uint8_t* src, std::uint32_t* dst, int width) {
+    int x = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; x + 4 <= width; x += 4, src += 12) {
+            std::uint32_t w[3];
+            std::memcpy(w, src, 12);
+            dst[x] = 0xff000000u | (w[0] & 0xffffffu);
+            dst[x + 1] = 0xff000000u | (w[0] >> 24) | ((w[1] & 0xffffu) << 8);
+            dst[x + 2] = 0xff000000u | (w[1] >> 16) | ((w[2] & 0xffu) << 16);
+            dst[x + 3] = 0xff000000u | (w[2] >> 8);
+        }
+    }
+    for (; x < width; ++x, src += 3)
+        dst[x] =
+            0xff000000u | (std::uint32_t{src[2]} << 16) | (std::uint32_t{src[1]} << 8) | src[0];
 }
 
 } // namespace
@@ -231,6 +251,10 @@ void TQuadImager::StretchFrame() {
         }
         previousSource = sy;
         const std::uint8_t* src = FrameBuffer.data() + (FrameHeight - 1 - sy) * rowBytes;
+        if (W == FrameWidth) {
+            ConvertRow(src, dst, W);
+            continue;
+        }
         for (int x = 0; x < W; ++x) {
             const std::uint8_t* p = src + columns[x];
             dst[x] = 0xff000000u | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
