@@ -80,6 +80,10 @@ void RecoverRecords(const std::string& s, std::vector<THostRec>& records) {
         while (nameEnd < s.size() && s[nameEnd] != '>' && s[nameEnd] != '/' &&
                static_cast<unsigned char>(s[nameEnd]) > 32)
             ++nameEnd;
+        if (nameEnd == nameFrom) {
+            p = nameFrom;
+            continue;
+        }
         // The tag's end: the first ">" outside quotes, or the end of the text.
         size_t end = nameEnd;
         char quote = 0;
