@@ -1,0 +1,89 @@
+#include "program/DetectorProtocol.h"
+
+#include <charconv>
+#include <limits>
+
+long long StrToInt64Def(const std::string& text, long long def) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    const char* first = text.data() + i;
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+')
+        ++first;
+    long long v = 0;
+    const auto [end, ec] = std::from_chars(first, last, v);
+    return ec == std::errc() && end == last && first != last ? v : def;
+}
+
+int StrToIntDef(const std::string& text, int def) {
+    const long long v = StrToInt64Def(text, std::numeric_limits<long long>::min());
+    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+        return def;
+    return static_cast<int>(v);
+}
+
+bool AnnouncedCount(const std::string& line, long long& n) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos)
+        return false;
+    n = StrToInt64Def(line.substr(eq + 1), 0);
+    return true;
+}
+
+namespace {
+std::vector<std::string> Tokens(const std::string& text, const char* separators) {
+    std::vector<std::string> out;
+    std::string cur;
+    for (char c : text) {
+        bool sep = false;
+        for (const char* s = separators; *s; ++s)
+            sep = sep || c == *s;
+        if (sep) {
+            if (!cur.empty())
+                out.push_back(std::move(cur));
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty())
+        out.push_back(std::move(cur));
+    return out;
+}
+} // namespace
+
+std::vector<TZoneState> ParseZoneStates(const std::string& text) {
+    const std::vector<std::string> t = Tokens(text, " \t\r\n");
+    std::vector<TZoneState> out;
+    for (size_t i = 0; i + 1 < t.size(); i += 2)
+        out.push_back({t[i], t[i + 1] == "1"});
+    return out;
+}
+
+std::vector<TZoneEvent> ParseZoneEvents(const std::string& text) {
+    const std::vector<std::string> t = Tokens(text, " \t\r\n,=");
+    std::vector<TZoneEvent> out;
+    for (size_t i = 0; i + 7 <= t.size(); i += 7)
+        out.push_back({t[i], t[i + 1] == "1", StrToIntDef(t[i + 3], 0)});
+    return out;
+}
+
+int ParseRateReply(const std::string& text, int def) {
+    const size_t at = text.find('@');
+    if (at == std::string::npos)
+        return def;
+    return StrToIntDef(text.substr(at + 1, 2), def);
+}
+
+std::string ParseTimeReply(const std::string& text) {
+    const size_t eq = text.find('=');
+    if (eq == std::string::npos)
+        return {};
+    std::string value = text.substr(eq + 1);
+    if (value.find('"') != std::string::npos && value.size() >= 2)
+        value = value.substr(1, value.size() - 2);
+    else if (value.find('"') != std::string::npos)
+        value.clear();
+    return value;
+}

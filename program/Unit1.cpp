@@ -1,0 +1,132 @@
+#include "program/Unit1.h"
+
+#include "addressbook/Connection_manager.h"
+#include "platform/Folders.h"
+#include "program/AutostartForm.h"
+#include "program/lang_res.h"
+#include "program/zelmont_box.h"
+#include "zones/mm_timer.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QThread>
+#include <QVBoxLayout>
+
+TForm1::TForm1(QStringList arguments) : Arguments(std::move(arguments)) {
+    setFont(QFont("Tahoma", 10));
+    move(465, 150);
+    SelectLanguage(LangRussian);
+    Panel = new QWidget(this);
+    Panel->setObjectName("Panel1");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Panel);
+    resize(720, 576);
+    Box = std::make_unique<TZelmont_box>(this, Panel);
+    Box->ShowIdlePicture();
+    Auto = new TAutoForm(this);
+    connect(Box->Timer(), &TMMTimer::Tick, this, [this](TMMTimer* t) { Box->HandleTimerTick(t); });
+    Timer1.setInterval(250);
+    connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    Timer1.start();
+    setWindowTitle(TitleText());
+    // WM_STARTUP: after the window is on screen.
+    QMetaObject::invokeMethod(
+        this, [this] { Startup(); }, Qt::QueuedConnection);
+}
+
+TForm1::~TForm1() {
+    Timer1.stop();
+    Box.reset();
+}
+
+std::string TForm1::StartupIniPath(const QStringList& arguments, const std::string& exeFolder) {
+    if (arguments.isEmpty())
+        return {};
+    const std::string first = arguments.first().toStdString();
+    if (first.find('/') != std::string::npos)
+        return first;
+    return exeFolder + first;
+}
+
+void TForm1::Startup() {
+    if (Started)
+        return;
+    Started = true;
+    QThread::msleep(100);
+    TConnect_manager* book = Box->ConnectManager;
+    book->LoadHosts();
+    Auto->SetEntries(book->Labels());
+    TAutostartSettings settings;
+    const int index = Auto->LoadAutostart(StartupIniPath(Arguments, ExecutableFolder()), &settings);
+    move(settings.Left, settings.Top);
+    resize(settings.Width, settings.Height);
+    Box->ControlsEnabled = settings.ControlsEnabled;
+    if (index < 0 || index >= book->EntryCount())
+        return;
+    book->SetLoadCurrentConfig(true);
+    book->SelectEntry(index);
+    book->ChooseSelected();
+    QThread::msleep(100);
+    QApplication::processEvents();
+    QThread::msleep(100);
+    Box->SetEditing(false);
+    Box->ShowStrip = true;
+    Box->SetVideoRate(25);
+    Box->SetDataMode(true);
+}
+
+QString TForm1::TitleText() const {
+    const std::string target = Box->Config->GetTarget();
+    const QString name = target.empty() ? QString() : "< " + QString::fromStdString(target) + " >";
+    switch (Box->ConnectionState) {
+    case csConnecting: {
+        const std::string label = Box->CurrentHost.Caption;
+        const QString l = label.empty() ? QString() : "< " + QString::fromStdString(label) + " >";
+        return "KERVOLA " + l + " " + Lang(ltConnectionInProgress);
+    }
+    case csReady:
+    case csConfigBody:
+    case csPictureBody:
+        return "KERVOLA " + name + "  " + QString::number(Box->FramesPerSecond) + " " + Lang(ltFps);
+    default:
+        return "KERVOLA " + name + " " + Lang(ltNoConnection);
+    }
+}
+
+void TForm1::Timer1Timer() {
+    setWindowTitle(TitleText());
+}
+
+void TForm1::SetClientSize(int width, int height) {
+    if (isMaximized() || isMinimized())
+        showNormal();
+    resize(width, height);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!Box->ControlsEnabled) {
+        event->accept();
+        return;
+    }
+    const bool ok = ConfirmClose ? ConfirmClose()
+                                 : QMessageBox::question(this, "KERVOLA", Lang(ltConfirmClose),
+                                                         QMessageBox::Ok | QMessageBox::Cancel) ==
+                                       QMessageBox::Ok;
+    if (ok)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F8) {
+        Auto->SetEntries(Box->ConnectManager->Labels());
+        Auto->CheckAutostartItem(Auto->SelectedIndex());
+        Auto->show();
+    }
+    // F12 opens the video capture dialog once it exists.
+    Box->HandleKeyDown(event);
+}

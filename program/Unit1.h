@@ -1,0 +1,55 @@
+#pragma once
+// The main window: its client area is the detector controller's picture; it routes the tick and
+// the keys, rebuilds the title bar every 250 ms and asks before closing.
+
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class TAutoForm;
+class TZelmont_box;
+
+constexpr unsigned WM_STARTUP = 0x400 + 1;
+
+class TForm1 final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TForm1)
+public:
+    // `arguments` without the program name: the first is the INI file.
+    explicit TForm1(QStringList arguments = {});
+    ~TForm1() override;
+
+    TZelmont_box* Controller() const { return Box.get(); }
+    TAutoForm* AutoForm() const { return Auto; }
+    QWidget* Panel1() const { return Panel; }
+
+    // The INI path of the start-up: the first argument, a bare name looked up beside the
+    // executable; empty without arguments.
+    static std::string StartupIniPath(const QStringList& arguments, const std::string& exeFolder);
+
+    QString TitleText() const;
+    // The deferred start-up; runs once, queued after the window is shown.
+    void Startup();
+    // Client size change as the keys do it: restores a maximised window first.
+    void SetClientSize(int width, int height);
+    // The close question is asked through this hook so tests can answer it.
+    std::function<bool()> ConfirmClose;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void Timer1Timer();
+
+    QStringList Arguments;
+    QWidget* Panel;
+    TAutoForm* Auto;
+    std::unique_ptr<TZelmont_box> Box;
+    QTimer Timer1;
+    bool Started = false;
+};

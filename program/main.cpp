@@ -1,0 +1,13 @@
+// Kervola2: the configuration tool for Zelmont roadside video detectors.
+#include "platform/Folders.h"
+#include "program/Unit1.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    InitFolders();
+    TForm1 form(app.arguments().mid(1));
+    form.show();
+    return app.exec();
+}
