@@ -7,6 +7,10 @@
 #include <boost/asio/write.hpp>
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 
+#include <cerrno>
+
+#include <sys/socket.h>
+
 namespace zelmont {
 
 namespace asio = boost::asio;
@@ -180,6 +184,29 @@ void ZelmontClient::onReceived(const error_code& error, std::size_t received) {
     if (closed()) {
         return;
     }
+    takeChunk(received);
+    // Chunks that are already waiting are taken right here instead of through another turn of
+    // the loop's reactor: same 1 KiB receives and the same events, one system call fewer each.
+    // The bound lets a posted disconnect, write or timer in between.
+    for (int i = 0; i < InlineReceives && !closed(); ++i) {
+        const ssize_t n =
+            ::recv(socket_.native_handle(), receiveBuffer_.data(), ReadChunk, MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            break;
+        }
+        if (n <= 0) {
+            // The peer closed or the connection failed; the asynchronous receive started below
+            // reports it on its own, so the usual path handles it.
+            break;
+        }
+        takeChunk(static_cast<std::size_t>(n));
+    }
+    if (!closed()) {
+        startReceive();
+    }
+}
+
+void ZelmontClient::takeChunk(std::size_t received) {
     if (parser_.state() == LoginSent) {
         parser_.setState(FirstLine);
     }
@@ -191,7 +218,6 @@ void ZelmontClient::onReceived(const error_code& error, std::size_t received) {
     if (frameReceived(parser_, pending_, id_, fanOut_)) {
         armKeepAlive();
     }
-    startReceive();
 }
 
 void ZelmontClient::armKeepAlive() {

@@ -27,6 +27,8 @@ public:
     static constexpr std::chrono::seconds KeepAlivePeriod{29};
     static constexpr std::size_t ReadChunk = 1024;
     static constexpr std::size_t MaxPending = 67108864;
+    // Waiting chunks taken in one turn of the loop before it sees to other work.
+    static constexpr int InlineReceives = 64;
 
     explicit ZelmontClient(boost::asio::io_context& loop);
     virtual ~ZelmontClient();
@@ -66,6 +68,7 @@ private:
     void onLoginDelay(const boost::system::error_code& error);
     void startReceive();
     void onReceived(const boost::system::error_code& error, std::size_t received);
+    void takeChunk(std::size_t received);
     void armKeepAlive();
     void onKeepAlive(const boost::system::error_code& error);
     void startWrite();

@@ -1,0 +1,231 @@
+// Bodies streamed from a loopback peer through the library's exports, against the same bytes read
+// by a plain blocking recv loop with 1024-byte reads. The closing line gives the ratio.
+#include "zelmont_lib.h"
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr int BodyBytes = 1 << 20;
+constexpr int Bodies = 64; // 64 MiB per round
+const std::string BodyLine = "gp=" + std::to_string(BodyBytes) + "\r\n";
+constexpr std::size_t RoundBytes = static_cast<std::size_t>(Bodies) * BodyBytes;
+
+// Serves one connection: answers the login, then sends a round of bodies for every "go" line.
+class Peer {
+public:
+    Peer() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
+        ::listen(listener_, 4);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+
+    ~Peer() {
+        thread_.join();
+        ::close(listener_);
+    }
+
+    uint16_t port() const { return port_; }
+
+private:
+    void serve() {
+        const int fd = ::accept(listener_, nullptr, nullptr);
+        if (fd < 0) {
+            return;
+        }
+        const std::string body(BodyBytes, 'j');
+        std::string buffered;
+        char chunk[256];
+        bool answered = false;
+        for (;;) {
+            const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+            if (n <= 0) {
+                break;
+            }
+            buffered.append(chunk, static_cast<std::size_t>(n));
+            std::size_t eol;
+            while ((eol = buffered.find("\r\n")) != std::string::npos) {
+                const std::string line = buffered.substr(0, eol);
+                buffered.erase(0, eol + 2);
+                if (!answered) {
+                    answered = true; // the login line; the library waits for no password reply
+                    sendAll(fd, "OK\r\n");
+                } else if (line == "go") {
+                    for (int i = 0; i < Bodies; ++i) {
+                        sendAll(fd, BodyLine);
+                        sendAll(fd, body);
+                    }
+                }
+            }
+        }
+        ::close(fd);
+    }
+
+    static void sendAll(int fd, const std::string& bytes) {
+        std::size_t sent = 0;
+        while (sent < bytes.size()) {
+            const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) {
+                return;
+            }
+            sent += static_cast<std::size_t>(n);
+        }
+    }
+
+    int listener_ = -1;
+    uint16_t port_ = 0;
+    std::thread thread_;
+};
+
+double libraryRate = 0;
+double rawRate = 0;
+
+int notices[2] = {-1, -1};
+
+void initLibrary() {
+    static const bool ready = [] {
+        ::pipe2(notices, O_NONBLOCK | O_CLOEXEC);
+        ::fcntl(notices[1], F_SETPIPE_SZ, 1 << 20);
+        ZelmontInit(notices[1], 0x401);
+        return true;
+    }();
+    (void)ready;
+}
+
+// Handles notices as the program does (one ZelmontData per notice) until `code` has been seen
+// `wanted` times. Returns the body bytes received with STREAM_END.
+std::size_t consume(int32_t id, int32_t code, int wanted) {
+    std::size_t bodyBytes = 0;
+    int seen = 0;
+    ZELMONT_NOTICE batch[512];
+    while (seen < wanted) {
+        pollfd p{notices[0], POLLIN, 0};
+        if (::poll(&p, 1, 2000) <= 0) {
+            break;
+        }
+        const ssize_t n = ::read(notices[0], batch, sizeof batch);
+        for (ssize_t i = 0; i < n / static_cast<ssize_t>(sizeof(ZELMONT_NOTICE)); ++i) {
+            if (batch[i].wParam != id) {
+                continue;
+            }
+            DATA_RECORD record{};
+            const int32_t event = ZelmontData(id, &record);
+            if (event == EV_STREAM_END) {
+                bodyBytes += static_cast<std::size_t>(record.bodySize - 1);
+            }
+            seen += event == code ? 1 : 0;
+            ZelmontClean(&record);
+        }
+    }
+    return bodyBytes;
+}
+
+void BM_LibraryStream(benchmark::State& state) {
+    initLibrary();
+    Peer peer;
+    const int32_t id = ZelmontBegin("127.0.0.1", peer.port(), "bench\r\n", "bench\r\n", 0);
+    if (id == 0 || consume(id, EV_LOGIN_REPLY, 1) != 0) {
+        state.SkipWithError("no connection");
+        return;
+    }
+    std::size_t total = 0;
+    for (auto _ : state) {
+        ZelmontSend(id, "go\r\n", 4);
+        const std::size_t got = consume(id, EV_STREAM_END, Bodies);
+        if (got != RoundBytes) {
+            state.SkipWithError("bodies lost");
+            break;
+        }
+        total += got;
+    }
+    ZelmontEnd(id);
+    state.SetBytesProcessed(static_cast<int64_t>(total));
+}
+
+void BM_RawRecv1024(benchmark::State& state) {
+    Peer peer;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(peer.port());
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        state.SkipWithError("no connection");
+        ::close(fd);
+        return;
+    }
+    char buffer[1024];
+    ::send(fd, "login\r\n", 7, MSG_NOSIGNAL);
+    ::recv(fd, buffer, 4, MSG_WAITALL); // "OK\r\n"
+    const std::size_t roundWire = RoundBytes + Bodies * BodyLine.size();
+    std::size_t total = 0;
+    for (auto _ : state) {
+        ::send(fd, "go\r\n", 4, MSG_NOSIGNAL);
+        std::size_t got = 0;
+        while (got < roundWire) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        benchmark::DoNotOptimize(buffer);
+        total += got - Bodies * BodyLine.size();
+    }
+    ::close(fd);
+    state.SetBytesProcessed(static_cast<int64_t>(total));
+}
+
+BENCHMARK(BM_LibraryStream)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_RawRecv1024)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// Keeps each benchmark's byte rate for the closing ratio.
+class RateReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            const auto rate = run.counters.find("bytes_per_second");
+            if (rate == run.counters.end()) {
+                continue;
+            }
+            const std::string name = run.benchmark_name();
+            (name.rfind("BM_LibraryStream", 0) == 0 ? libraryRate : rawRate) = rate->second;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RateReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (libraryRate > 0 && rawRate > 0) {
+        std::printf("zelmont_lib %.0f MiB/s, raw recv(1024) %.0f MiB/s, ratio %.2f (goal >= 0.50)\n",
+                    libraryRate / (1 << 20), rawRate / (1 << 20), libraryRate / rawRate);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
