@@ -132,9 +132,9 @@ void TConnect_manager::BuildControls() {
     setSizeGripEnabled(false);
 
     ListBox1 = new THostList(this);
-    ListBox1->setGeometry(8, 8, 370, ClientHeight - 16);
+    ListBox1->setGeometry(8, 8, 340, ClientHeight - 16);
 
-    const int right = 392;
+    const int right = 358;
     const int rightWidth = ClientWidth - 8 - right;
     ButtonAdd = new QPushButton(this);
     ButtonDelete = new QPushButton(this);
@@ -172,8 +172,8 @@ void TConnect_manager::BuildControls() {
     ButtonDisconnect = new QPushButton(this);
     ButtonClose = new QPushButton(this);
     const int bottom = ClientHeight - 8 - 32;
-    ButtonConnect->setGeometry(right, bottom, 125, 32);
-    ButtonDisconnect->setGeometry(right + 133, bottom, 125, 32);
+    ButtonConnect->setGeometry(right, bottom, 140, 32);
+    ButtonDisconnect->setGeometry(right + 148, bottom, 140, 32);
     ButtonClose->setGeometry(ClientWidth - 8 - 110, bottom, 110, 32);
     for (QPushButton* b : {ButtonConnect, ButtonDisconnect, ButtonClose})
         b->setFont(bold);
@@ -361,13 +361,21 @@ void TConnect_manager::SetLoadCurrentConfig(bool on) {
     CheckLoadConfig->setChecked(on);
 }
 
-THostRec TConnect_manager::RecordFromEdits() const {
+THostRec TConnect_manager::RecordFromEdits(const THostRec* base) const {
+    // A file from elsewhere may hold texts that are not UTF-8 (a password above all); an edit
+    // left as it was shown must give back the original bytes, not their replacement characters.
+    auto bytes = [base](const QLineEdit* edit, std::string THostRec::*field) {
+        const QString text = edit->text();
+        if (base && FromBytes(base->*field) == text)
+            return base->*field;
+        return ToBytes(text);
+    };
     THostRec r;
-    r.Caption = ToBytes(EditLabel->text());
-    r.Address = ToBytes(EditAddress->text());
+    r.Caption = bytes(EditLabel, &THostRec::Caption);
+    r.Address = bytes(EditAddress, &THostRec::Address);
     r.Port = PortFromText(ToBytes(EditPort->text()), DefaultPort);
-    r.Login = ToBytes(EditLogin->text());
-    r.Password = ToBytes(EditPassword->text());
+    r.Login = bytes(EditLogin, &THostRec::Login);
+    r.Password = bytes(EditPassword, &THostRec::Password);
     r.Created = std::time(nullptr);
     return r;
 }
@@ -378,7 +386,7 @@ void TConnect_manager::AddDetector() {
     EditLabel->selectAll();
     if (!IsValidIpAddress(ToBytes(EditAddress->text())))
         EditAddress->setText(QString::fromLatin1(DefaultAddress));
-    ListBox1->addItem(new THostItem(RecordFromEdits()));
+    ListBox1->addItem(new THostItem(RecordFromEdits(Entry(SelectedIndex()))));
     SelectEntry(ListBox1->count() - 1);
 }
 
@@ -407,7 +415,7 @@ void TConnect_manager::CommitEdits() {
         return;
     THostItem* item = HostItem(ListBox1->item(index));
     item->setText(EditLabel->text());
-    item->Record = RecordFromEdits();
+    item->Record = RecordFromEdits(&item->Record);
 }
 
 void TConnect_manager::DropEntry(int fromIndex, int toIndex) {

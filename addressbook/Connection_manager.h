@@ -86,7 +86,8 @@ private:
     void ListBox1Click(); // the selection handler
     void ShowMessage(const QString& text);
     void AppendEntry(const THostRec& record);
-    THostRec RecordFromEdits() const;
+    // `base`: the record the edits were filled from, if any.
+    THostRec RecordFromEdits(const THostRec* base) const;
 
     QListWidget* ListBox1;
     QPushButton* ButtonAdd;

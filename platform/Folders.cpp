@@ -12,6 +12,14 @@ std::string Data;
 std::string Documents;
 bool Initialised = false;
 
+// Relative names from the environment are taken from the starting folder: the program leaves it
+// for the data folder right away.
+std::string Absolute(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
 std::string WithSlash(std::string path) {
     if (!path.empty() && path.back() != '/')
         path += '/';
@@ -34,7 +42,7 @@ std::string HomeFolder() {
 
 std::string ComputeDataFolder() {
     if (std::string dir = Env("KERVOLA_DATA_DIR"); !dir.empty())
-        return WithSlash(std::move(dir));
+        return WithSlash(Absolute(dir));
     // The XDG rules ignore a relative XDG_DATA_HOME.
     std::string base = Env("XDG_DATA_HOME");
     if (base.empty() || base.front() != '/')
@@ -44,7 +52,7 @@ std::string ComputeDataFolder() {
 
 std::string ComputeDocumentFolder() {
     if (std::string dir = Env("KERVOLA_DOC_DIR"); !dir.empty())
-        return WithSlash(std::move(dir));
+        return WithSlash(Absolute(dir));
     const std::string exe = ExecutableFolder();
     if (exe.empty())
         return {};

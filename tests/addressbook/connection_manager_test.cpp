@@ -225,6 +225,18 @@ TEST_F(ConnectManager, KeysInListAndEdits) {
     EXPECT_EQ(Dialog.result(), QDialog::Rejected);
 }
 
+TEST_F(ConnectManager, UneditedTextsKeepTheirBytes) {
+    // A file from elsewhere may hold texts that are not UTF-8.
+    WriteHosts("<kervola>\r\n<rec caption=\"A\" pass=\"\xC0\xE1\"/>\r\n</kervola>\r\n");
+    Dialog.LoadHosts();
+    Dialog.LoginEdit()->setText("new");
+    Dialog.CommitEdits();
+    EXPECT_EQ(Dialog.Entry(0)->Login, "new");
+    EXPECT_EQ(Dialog.Entry(0)->Password, "\xC0\xE1");
+    Dialog.AddDetector();
+    EXPECT_EQ(Dialog.Entry(1)->Password, "\xC0\xE1");
+}
+
 TEST_F(ConnectManager, DamagedFileKeepsReadableEntriesAndABackup) {
     const std::string damaged = "<kervola>\r\n<rec caption=\"A\" created=\"never\"/>\r\n"
                                 "<rec caption=\"B\"/>\r\n<rec caption=\"C\" ip=\"1.";

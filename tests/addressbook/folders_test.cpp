@@ -31,8 +31,10 @@ TEST_P(DataFolderRule, ComputedCreatedAndEntered) {
         ::unsetenv("KERVOLA_DATA_DIR");
         ::unsetenv("XDG_DATA_HOME");
         ::setenv("HOME", (root / "home").c_str(), 1);
-        if (c.DataDir)
-            ::setenv("KERVOLA_DATA_DIR", (root / c.DataDir).c_str(), 1);
+        fs::current_path(root);
+        if (c.DataDir) // "./" names stay relative to the starting folder
+            ::setenv("KERVOLA_DATA_DIR",
+                     c.DataDir[0] == '.' ? c.DataDir : (root / c.DataDir).c_str(), 1);
         if (c.XdgHome)
             ::setenv("XDG_DATA_HOME", c.XdgHome[0] == '/' ? c.XdgHome : (root / c.XdgHome).c_str(),
                      1);
@@ -53,6 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, DataFolderRule,
     ::testing::Values(TFolderCase{"Override", "own/data", nullptr, "own/data/"},
                       TFolderCase{"OverrideWithSlash", "own/", "xdg", "own/"},
+                      TFolderCase{"RelativeOverride", "./rel//data", nullptr, "rel/data/"},
                       TFolderCase{"Xdg", nullptr, "xdg", "xdg/Dornbeck/Kervola/"},
                       TFolderCase{"Default", nullptr, nullptr,
                                   "home/.local/share/Dornbeck/Kervola/"}),
