@@ -61,7 +61,7 @@ public:
 // under the press point to the place of the item under the drop point.
 class THostList final : public QListWidget {
 public:
-    THostList(TConnect_manager* owner) : QListWidget(owner), Owner(owner) {
+    explicit THostList(TConnect_manager* owner) : QListWidget(owner), Owner(owner) {
         setSelectionMode(QAbstractItemView::SingleSelection);
         setDragEnabled(true);
         setAcceptDrops(true);
