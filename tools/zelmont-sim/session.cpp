@@ -258,7 +258,7 @@ void Session::write_next() {
                               // Split replies leave a short gap between pieces so they arrive
                               // apart.
                               self->writing_ = true;
-                              self->pause_.expires_after(std::chrono::milliseconds(2));
+                              self->pause_.expires_after(std::chrono::milliseconds(1));
                               self->pause_.async_wait([self](error_code wait_ec) {
                                   self->writing_ = false;
                                   if (!wait_ec)
