@@ -223,8 +223,9 @@ int main(int argc, char** argv) {
     RateReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (libraryRate > 0 && rawRate > 0) {
-        std::printf("zelmont_lib %.0f MiB/s, raw recv(1024) %.0f MiB/s, ratio %.2f (goal >= 0.50)\n",
-                    libraryRate / (1 << 20), rawRate / (1 << 20), libraryRate / rawRate);
+        std::printf(
+            "zelmont_lib %.0f MiB/s, raw recv(1024) %.0f MiB/s, ratio %.2f (goal >= 0.50)\n",
+            libraryRate / (1 << 20), rawRate / (1 << 20), libraryRate / rawRate);
     }
     benchmark::Shutdown();
     return 0;
