@@ -9,7 +9,7 @@ packages=(
     libavcodec-dev libswscale-dev libavutil-dev libavformat-dev ffmpeg
     googletest libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb xauth imagemagick x11-utils
+    xvfb xauth imagemagick poppler-utils x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do
