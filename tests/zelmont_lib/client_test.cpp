@@ -392,3 +392,83 @@ TEST(ZelmontClientTest, EndedDuringTheLoginDelaySendsNoPassword) {
 
 } // namespace
 } // namespace zelmont
+
+namespace zelmont {
+namespace {
+
+// More than 64 MiB waiting is thrown away, but the body is still awaited: framing goes on from
+// the state it was in rather than mistaking body bytes for lines.
+TEST(ZelmontClientTest, PendingBeyond64MiBIsDroppedAndTheBodyStillAwaited) {
+    ScriptedPeer peer;
+    boost::asio::io_context io;
+    ZelmontClient client(io);
+    std::mutex lock;
+    int32_t lastCount = 0;
+    bool dropped = false;
+    int others = 0;
+    int lines = 0;
+    client.subscribe([&](const PARAM& p, const std::string&, const std::string&) {
+        std::lock_guard guard(lock);
+        if (p.event == EV_STREAM_PROGRESS) {
+            dropped = dropped || p.count < lastCount;
+            lastCount = p.count;
+        } else if (p.event == EV_LINE) {
+            ++lines;
+        } else if (p.event != EV_CONNECTED && p.event != EV_LOGIN_REPLY &&
+                   p.event != EV_STREAM_BEGIN) {
+            ++others;
+        }
+    });
+    client.setLogin("u\r\n", "p\r\n");
+    client.connect("127.0.0.1", peer.port());
+    std::thread worker([&] { io.run(); });
+    struct Joiner {
+        boost::asio::io_context& io;
+        std::thread& worker;
+        ~Joiner() {
+            if (worker.joinable()) {
+                io.stop();
+                worker.join();
+            }
+        }
+    } joiner{io, worker};
+    ASSERT_TRUE(peer.accept());
+    ASSERT_TRUE(peer.readLine());
+    ASSERT_TRUE(peer.readLine());
+    const std::size_t announced = ZelmontClient::MaxPending + 4096;
+    ASSERT_TRUE(peer.write("OK\r\ngp=" + std::to_string(announced) + "\r\n"));
+    // Body bytes that look like lines must stay body bytes after the drop.
+    std::string block;
+    while (block.size() < (1u << 20)) {
+        block += "gs 1\r\n";
+    }
+    std::size_t sent = 0;
+    while (sent < ZelmontClient::MaxPending + 8192) {
+        ASSERT_TRUE(peer.write(block));
+        sent += block.size();
+    }
+    const auto deadline = Clock::now() + 8000ms;
+    for (;;) {
+        {
+            std::lock_guard guard(lock);
+            if (dropped &&
+                static_cast<std::size_t>(lastCount) >= sent % ZelmontClient::MaxPending) {
+                break;
+            }
+        }
+        ASSERT_LT(Clock::now(), deadline) << "no drop seen";
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(client.state(), AwaitBody);
+    {
+        std::lock_guard guard(lock);
+        EXPECT_EQ(lines, 0);
+        EXPECT_EQ(others, 0);
+    }
+    client.clearWanted();
+    boost::asio::post(io, [&] { client.disconnect(); });
+    worker.join();
+}
+
+} // namespace
+} // namespace zelmont
