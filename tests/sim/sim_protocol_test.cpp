@@ -388,7 +388,7 @@ TEST(Sim, RebootClosesEveryConnectionAndRefusesNewOnesForAWhile) {
         SimClient early(sim.port());
         EXPECT_FALSE(early.login());
     }
-    std::this_thread::sleep_for(2200ms);
+    std::this_thread::sleep_for(2400ms);
     SimClient later(sim.port());
     EXPECT_TRUE(later.login());
 }

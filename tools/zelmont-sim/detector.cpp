@@ -269,7 +269,7 @@ SimOutcome Detector::handle(const std::string& line) {
         reply(states_line());
     } else if (line == "ge") {
         reply(events_line());
-    } else if (starts_with(line, "sc")) {
+    } else if (line == "sc" || starts_with(line, "sc ")) {
         reply("sc s=0"); // no usable count: nothing stored
     } else if (line == "gt") {
         reply("gt t=\"" + clock_text() + "\"");

@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
         std::cerr << "zelmont-sim: " << problem << "\n" << usage_text();
         return 2;
     }
+    if (options.help) {
+        std::cout << usage_text();
+        return 0;
+    }
     std::signal(SIGPIPE, SIG_IGN);
 
     Detector detector(options);

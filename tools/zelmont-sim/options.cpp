@@ -28,6 +28,10 @@ std::string usage_text() {
 std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+            continue;
+        }
         if (arg == "--garbage") {
             o.garbage = true;
             continue;

@@ -17,6 +17,7 @@ struct SimOptions {
     int records = 500;
     std::uint32_t seed = 1;
     std::string log_file;
+    bool help = false;
 
     // Faults for reliability tests; 0 / false = off.
     int drop_gp = 0;

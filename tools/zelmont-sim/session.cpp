@@ -3,17 +3,26 @@
 #include "server.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace asio = boost::asio;
 using boost::system::error_code;
+
+using namespace std::string_view_literals;
 
 namespace {
 
 // Lines a confused or broken detector might emit: unknown codes, and body codes whose counts no
 // reader can take. They rotate so that a long run meets each of them.
-constexpr const char* Garbage[] = {
-    "zq 17 garbage line",       "gp=12ab", "gc s=", "gd=-5", "gb ltim=x1",
-    "\x01\x02\x7f binary junk", "gp= 99",  "xx",
+constexpr std::string_view Garbage[] = {
+    "zq 17 garbage line\r\n"sv,
+    "gp=12ab\r\n\x89PNG\x01\x02 not the announced body\r\n"sv,
+    "gc s=\r\n"sv,
+    "gd=-5\r\n\x00\x00\x00\x05\r\n"sv,
+    "gb ltim=x1\r\n"sv,
+    "\x01\x02\x7f binary junk\r\n"sv,
+    "gp= 99\r\n<message>\r\n"sv,
+    "xx\r\n"sv,
 };
 
 } // namespace
@@ -189,7 +198,7 @@ void Session::push_states() {
 void Session::queue_reply(const SimReply& reply) {
     if (options_.garbage && ++replies_ % 3 == 0) {
         const auto& g = Garbage[(replies_ / 3) % std::size(Garbage)];
-        enqueue(std::string(g) + "\r\n");
+        enqueue(std::string(g));
     }
     std::string line = reply.line;
     if (!reply.has_body) {
