@@ -156,27 +156,6 @@ TEST(ZelmontClientTest, SendsLoginThenPasswordAfterTheLoginDelay) {
     EXPECT_EQ(connected->p.id, 11);
 }
 
-TEST(ZelmontClientTest, SendsBeforeAnyReplyAreDroppedAndTheFirstLineIsTheLoginReply) {
-    ScriptedPeer peer;
-    Rig rig;
-    rig.start("127.0.0.1", peer.port());
-    ASSERT_TRUE(peer.accept());
-    ASSERT_TRUE(rig.waitFor(EV_CONNECTED));
-    EXPECT_FALSE(rig.client().send("early\r\n"));
-    ASSERT_TRUE(peer.readLine());
-    ASSERT_TRUE(peer.readLine());
-    EXPECT_EQ(peer.drain(200ms), "");
-    ASSERT_TRUE(peer.write("gp=10\r\n"));
-    const auto reply = rig.waitFor(EV_LOGIN_REPLY);
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->line, "gp=10");
-    ASSERT_TRUE(rig.client().send("gs\r\n"));
-    const auto sent = peer.readLine();
-    ASSERT_TRUE(sent);
-    EXPECT_EQ(sent->text, "gs");
-    EXPECT_EQ(rig.count(EV_STREAM_BEGIN), 0);
-}
-
 TEST(ZelmontClientTest, QueuedSendsArriveWholeAndInOrder) {
     ScriptedPeer peer;
     Rig rig;
@@ -279,43 +258,6 @@ TEST(ZelmontClientTest, CompletedWriteDefersTheNextPoll) {
     EXPECT_EQ(poll->text, "gs");
     EXPECT_GE(poll->at - written, period - 20ms);
 }
-
-TEST(ZelmontClientTest, UnresolvableNameReportsOneErrorAndTheLoopEnds) {
-    Rig rig;
-    rig.start("nosuchhost.invalid", 4000);
-    ASSERT_TRUE(rig.ended(8000ms));
-    ASSERT_EQ(rig.count(EV_ERROR), 1);
-    EXPECT_FALSE(rig.waitFor(EV_ERROR)->line.empty());
-    EXPECT_EQ(rig.events().size(), 1u);
-    EXPECT_FALSE(rig.client().send("x\r\n"));
-}
-
-struct BadTarget {
-    const char* name;
-    std::string host;
-    int32_t port;
-};
-
-void PrintTo(const BadTarget& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class BadTargetTest : public ::testing::TestWithParam<BadTarget> {};
-
-TEST_P(BadTargetTest, ReportsOneErrorWithoutConnecting) {
-    Rig rig;
-    rig.start(GetParam().host, GetParam().port);
-    ASSERT_TRUE(rig.ended());
-    EXPECT_EQ(rig.count(EV_ERROR), 1);
-    EXPECT_EQ(rig.events().size(), 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, BadTargetTest,
-                         ::testing::Values(BadTarget{"EmptyHost", "", 4000},
-                                           BadTarget{"PortZero", "127.0.0.1", 0},
-                                           BadTarget{"PortNegative", "127.0.0.1", -1},
-                                           BadTarget{"PortTooLarge", "127.0.0.1", 65536}),
-                         [](const auto& info) { return info.param.name; });
 
 // A loopback port with nobody listening: connecting to it is refused at once.
 uint16_t refusingPort() {
