@@ -6,6 +6,7 @@
 #include "dialogs/day_picker_form.h"
 #include "dialogs/progress_form.h"
 #include "dialogs/show_text_form.h"
+#include "program/Prompts.h"
 #include "program/lang_res.h"
 #include "zones/mm_timer.h"
 
@@ -14,8 +15,10 @@
 #include <QThread>
 #include <QWidget>
 
-TZelmont_box::TZelmont_box(QWidget* mainForm, QWidget* parent) {
+TZelmont_box::TZelmont_box(QWidget* mainForm, QWidget* parent)
+    : Prompts(std::make_unique<TUserPrompts>()) {
     Attach(mainForm, parent);
+    OnSelect = [this](TQuadImager&, int index) { ShowMainMenu(index); };
     MMTimer = std::make_unique<TMMTimer>(mainForm, TimerPeriodMs);
     MainClient = std::make_unique<TWS2_Client>();
     MainClient->OnClientEvent = [this](int event, std::string& data) {
@@ -30,6 +33,8 @@ TZelmont_box::TZelmont_box(QWidget* mainForm, QWidget* parent) {
     LiveRate = 25;
 
     SendingForm = new TSendingForm(mainForm);
+    QObject::connect(SendingForm, &TSendingForm::okClicked, SendingForm,
+                     [this] { UploadConfig(); });
     SensorIdForm = new TSensorIdForm(mainForm);
     ConnectManager = new TConnect_manager(mainForm);
     ConnectManager->OnChoose = [this](QObject*, const THostRec* record) { ConnectToHost(record); };
@@ -372,7 +377,3 @@ int TZelmont_box::QueryCleaningState() {
         return -1;
     return reply[3] - '0';
 }
-
-void TZelmont_box::HandleUploadReply(const std::string&) {}
-
-void TZelmont_box::HandleKeyDown(QKeyEvent*) {}

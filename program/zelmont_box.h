@@ -10,7 +10,9 @@
 #include "zones/TFImageHelper2.h"
 
 #include <QPointer>
+#include <QString>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +20,7 @@
 class QKeyEvent;
 class QMenu;
 class TMMTimer;
+class TUserPrompts;
 class TConnect_manager;
 class TSendingForm;
 class TSensorIdForm;
@@ -83,14 +86,34 @@ public:
     QPoint DialogPosition(int offset = 30) const;
     void ShowIdlePicture();
 
-    // The keyboard commands, behind the main window's own keys.
+    // The main menu and the keyboard commands, behind the main window's own keys.
+    void ShowMainMenu(int index);
+    QMenu* BuildMainMenu(int index);
+    void MainMenuClick(int tag, bool checked);
     void HandleKeyDown(QKeyEvent* event);
+    // A document of the document folder in the desktop's viewer; a message when it cannot.
+    bool OpenDocument(const QString& name);
+    void ResizeClient(int width, int height);
 
-    // The reply side of a configuration upload, and its byte count as sent.
+    // Configuration and firmware transfer.
+    void AskConfigUpload();
+    void UploadConfig();
     void HandleUploadReply(const std::string& line);
+    // 1 sent, 0 failed, -1 cancelled.
+    int UploadFirmware();
+    void ShowTransferProgress(long long total, long long done);
 
-    // Hooks for what other parts of the program show.
+    // Hooks for what other parts of the program show and keep.
     std::function<void(const std::string& value)> OnTimeReply;
+    std::function<void()> OnOpenSettings;  // the settings dialog, once the document exists
+    std::function<void()> OnStoreSettings; // the settings dialog writes into the document
+
+    // Modal questions and file choices; replaced by a scripted answerer in tests.
+    std::unique_ptr<TUserPrompts> Prompts;
+    QPointer<QMenu> MainMenu;
+    // Byte counts of the uploads whose "sc" reply is still outstanding, oldest first: each reply
+    // is checked against the document it answers, not against the document of the moment.
+    std::deque<size_t> UploadsInFlight;
 
 protected:
     void ParseReplies(std::string& buffer);
@@ -103,6 +126,16 @@ protected:
 private:
     void SendStartupCommand();
     void PollPictures();
+    void CreateSensorDialog();
+    void ChangeIdDialog();
+    void OpenSettings(const std::string& from);
+    void ShowAbout();
+    void SwitchLiveView();
+    void SaveConfigDialog();
+    void OpenConfigDialog();
+    void SavePictureDialog(bool asShown);
+    void LoadPictureDialog();
+    void PlaceSendingForm();
 
     std::unique_ptr<TMMTimer> MMTimer;
     std::unique_ptr<TWS2_Client> MainClient;

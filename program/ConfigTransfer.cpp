@@ -1,0 +1,89 @@
+// Configuration upload and firmware update of the detector controller.
+#include "program/zelmont_box.h"
+
+#include "dialogs/SendingForm.h"
+#include "dialogs/progress_form.h"
+#include "program/Prompts.h"
+#include "program/lang_res.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+void TZelmont_box::PlaceSendingForm() {
+    SendingForm->move(DialogPosition());
+    SendingForm->show();
+}
+
+void TZelmont_box::AskConfigUpload() {
+    if (ConnectionState <= csLoggingIn)
+        return;
+    SendingForm->setWindowTitle(Lang(ltLoadConfig) + " [" +
+                                QString::fromStdString(Config->GetTarget()) + "]");
+    SendingForm->TextLine()->setText(Lang(ltUploadConfigQuestion));
+    SendingForm->OkButton()->setEnabled(true);
+    SendingForm->OkButton()->setText(Lang(ltOK));
+    SendingForm->CancelButton()->setText(Lang(ltCancel));
+    PlaceSendingForm();
+}
+
+void TZelmont_box::UploadConfig() {
+    SendingForm->TextLine()->setText(Lang(ltSendInProgress));
+    SendingForm->OkButton()->setEnabled(false);
+    const std::string text = Config->AsText();
+    UploadsInFlight.push_back(text.size());
+    SendLine("sc s=" + std::to_string(text.size()));
+    MainClient->Send(text);
+}
+
+void TZelmont_box::HandleUploadReply(const std::string& line) {
+    const std::string value = line.substr(line.find('=') + 1);
+    const long long stored = StrToInt64Def(value, -1);
+    size_t sent;
+    if (!UploadsInFlight.empty()) {
+        sent = UploadsInFlight.front();
+        UploadsInFlight.pop_front();
+    } else {
+        sent = Config->AsText().size(); // a reply nobody here asked for
+    }
+    if (stored >= 0 && static_cast<size_t>(stored) == sent) {
+        SendingForm->TextLine()->setText(Lang(ltConfigUploaded) + QString::fromStdString(value));
+        SendingForm->CancelButton()->setText(Lang(ltReady));
+    } else {
+        SendingForm->TextLine()->setText(Lang(ltCannotUploadConfig));
+    }
+    PlaceSendingForm();
+}
+
+void TZelmont_box::ShowTransferProgress(long long total, long long done) {
+    if (!ProgressForm)
+        return;
+    const int before = ProgressForm->Bar()->value();
+    const QString beforeText = ProgressForm->CountText()->text();
+    ProgressForm->SetProgress(done, total);
+    // The transfer holds the GUI thread: paint the dialog now, but only when it changed.
+    if (ProgressForm->isVisible() &&
+        (ProgressForm->Bar()->value() != before || ProgressForm->CountText()->text() != beforeText))
+        ProgressForm->repaint();
+}
+
+int TZelmont_box::UploadFirmware() {
+    const QString file = Prompts->AskFile(MainForm(), {Lang(ltFirmwareUpdate), {}, {}, {}, false});
+    if (file.isEmpty())
+        return -1;
+    ProgressForm->ResetProgress();
+    ProgressForm->setWindowTitle(Lang(ltFirmwareUpdate));
+    ProgressForm->move(DialogPosition());
+    ProgressForm->show();
+    int result = 0;
+    if (SyncLogin(SyncTarget())) {
+        const bool sent =
+            SendUpdateFile(file.toStdString(), [this](long long total, long long done) {
+                ShowTransferProgress(total, done);
+            });
+        result = sent ? 1 : 0;
+    }
+    SyncClose();
+    ProgressForm->Finish();
+    return result;
+}

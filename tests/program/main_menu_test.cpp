@@ -1,0 +1,441 @@
+// The main menu, the keys and the transfers, with a scripted user in place of the modal dialogs
+// and the detector simulator on loopback where a detector is needed.
+#include "program/zelmont_box.h"
+
+#include "../sim/sim_harness.h"
+#include "addressbook/Connection_manager.h"
+#include "dialogs/SendingForm.h"
+#include "dialogs/SensorIdForm.h"
+#include "dialogs/progress_form.h"
+#include "platform/Folders.h"
+#include "program/Prompts.h"
+#include "program/Unit1.h"
+#include "program/lang_res.h"
+#include "zones/FramePicture.h"
+#include "zones/mm_timer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 3000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// Answers every question from a script and remembers what was asked.
+class ScriptedUser : public TUserPrompts {
+public:
+    std::deque<QString> Files;
+    bool ConfirmAnswer = true;
+    bool ExecAnswer = true;
+    std::function<void(QDialog*)> OnExec;
+    std::vector<QString> Informed;
+    std::vector<TFileDialogSpec> FileSpecs;
+    std::vector<QString> Opened;
+    bool OpenResult = true;
+
+    QString AskFile(QWidget*, const TFileDialogSpec& spec) override {
+        FileSpecs.push_back(spec);
+        if (Files.empty())
+            return {};
+        QString f = Files.front();
+        Files.pop_front();
+        return f;
+    }
+    bool Confirm(QWidget*, const QString&, const QString&, QMessageBox::Icon) override {
+        return ConfirmAnswer;
+    }
+    void Inform(QWidget*, const QString&, const QString& text, QMessageBox::Icon) override {
+        Informed.push_back(text);
+    }
+    bool Exec(QDialog* dialog) override {
+        if (OnExec)
+            OnExec(dialog);
+        return ExecAnswer;
+    }
+    bool OpenFile(const QString& path) override {
+        Opened.push_back(path);
+        return OpenResult;
+    }
+};
+
+class MenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Form = std::make_unique<TForm1>();
+        Box = Form->Controller();
+        auto user = std::make_unique<ScriptedUser>();
+        User = user.get();
+        Box->Prompts = std::move(user);
+        Form->show();
+    }
+    void TearDown() override {
+        Box = nullptr;
+        Form.reset();
+        if (Sim)
+            Sim->stop();
+    }
+    QMenu* Menu(int index) { return Box->BuildMainMenu(index); }
+    QAction* ItemOf(QMenu* menu, int tag) {
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator() && a->data().toInt() == tag)
+                return a;
+        return nullptr;
+    }
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent e(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(Form.get(), &e);
+    }
+    void StartSim() {
+        Sim = std::make_unique<SimProcess>();
+        ASSERT_GT(Sim->port(), 0);
+        ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), true, "kvtp", "root"));
+        ASSERT_TRUE(
+            WaitUntil([&] { return Box->ConnectionState == csReady && Box->Count() == 4; }));
+    }
+    std::unique_ptr<TForm1> Form;
+    TZelmont_box* Box = nullptr;
+    ScriptedUser* User = nullptr;
+    std::unique_ptr<SimProcess> Sim;
+    QTemporaryDir Dir;
+};
+
+TEST_F(MenuTest, ItemsInEveryMode) {
+    struct Row {
+        const char* Mode;
+        std::uint8_t State;
+        bool Editing;
+        int Index;
+        // enabled flags for tags -1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11
+        std::string Enabled;
+    } rows[] = {
+        {"idle editing, none selected", csNoConnection, true, -1, "11110001001011"},
+        {"idle editing, zone selected", csNoConnection, true, 0, "11111111001011"},
+        {"connected editing", csReady, true, 0, "11111111101111"},
+        {"connected live", csPictureBody, false, -1, "11000000110011"},
+        {"logging in, live", csLoggingIn, false, 1, "11001110000011"},
+    };
+    const int tags[] = {-1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    for (const Row& r : rows) {
+        Box->ConnectionState = r.State;
+        Box->Editing = r.Editing;
+        QMenu* menu = Menu(r.Index);
+        int items = 0;
+        for (QAction* a : menu->actions())
+            items += 1;
+        EXPECT_EQ(items, 22) << r.Mode;
+        for (size_t i = 0; i < std::size(tags); ++i)
+            EXPECT_EQ(ItemOf(menu, tags[i])->isEnabled(), r.Enabled[i] == '1')
+                << r.Mode << " tag " << tags[i];
+        EXPECT_EQ(ItemOf(menu, 0)->isChecked(), r.Editing) << r.Mode;
+    }
+    Box->Editing = false;
+    Box->SetVideoRate(25);
+    EXPECT_TRUE(ItemOf(Menu(-1), 7)->isChecked());
+    SelectLanguage(LangEnglish);
+    EXPECT_EQ(ItemOf(Menu(-1), 9)->text(), "Load config");
+    SelectLanguage(LangRussian);
+    EXPECT_EQ(ItemOf(Menu(-1), -1)->text(), Lang(ltConnection));
+}
+
+TEST_F(MenuTest, ZoneCommandsThroughTheMenu) {
+    // Create sensor: the id dialog offers the next free id.
+    QString offered;
+    User->OnExec = [&](QDialog*) { offered = Box->SensorIdForm->IdEdit()->text(); };
+    ItemOf(Menu(-1), 1)->trigger();
+    ASSERT_EQ(Box->Count(), 1);
+    EXPECT_EQ(offered, "1");
+    EXPECT_EQ(Box->SensorIdForm->windowTitle(), Lang(ltSensor));
+    ItemOf(Menu(0), 1)->trigger();
+    EXPECT_EQ(Box->Quad(1)->Id, "2");
+
+    // Change Id of the selected zone; it moves to the end.
+    Box->SelectedIndex = 0;
+    User->OnExec = [&](QDialog*) { Box->SensorIdForm->IdEdit()->setText("9"); };
+    ItemOf(Menu(0), 2)->trigger();
+    EXPECT_EQ(Box->SensorIdForm->windowTitle(), Lang(ltSensor) + " [1]");
+    EXPECT_EQ(Box->Quad(1)->Id, "9");
+
+    // Copy, paste, delete.
+    Box->SelectedIndex = 0;
+    ItemOf(Menu(0), 4)->trigger();
+    ItemOf(Menu(0), 5)->trigger();
+    ASSERT_EQ(Box->Count(), 3);
+    EXPECT_EQ(Box->Quad(2)->Id, "1");
+    ItemOf(Menu(2), 3)->trigger();
+    EXPECT_EQ(Box->Count(), 2);
+
+    // A cancelled dialog adds nothing; eight zones refuse a ninth without asking.
+    User->OnExec = nullptr;
+    User->ExecAnswer = false;
+    ItemOf(Menu(-1), 1)->trigger();
+    EXPECT_EQ(Box->Count(), 2);
+    User->ExecAnswer = true;
+    while (Box->Count() < 8)
+        ASSERT_TRUE(Box->AddSensorById(std::to_string(Box->NextFreeId())));
+    int asked = 0;
+    User->OnExec = [&](QDialog*) { ++asked; };
+    ItemOf(Menu(-1), 1)->trigger();
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(Box->Count(), 8);
+}
+
+TEST_F(MenuTest, NewConfigEditModeAboutAndHelp) {
+    Box->AddSensorById("5");
+    User->ConfirmAnswer = false;
+    ItemOf(Menu(-1), -2)->trigger();
+    EXPECT_EQ(Box->Count(), 1);
+    User->ConfirmAnswer = true;
+    ItemOf(Menu(-1), -2)->trigger();
+    EXPECT_EQ(Box->Count(), 0);
+    EXPECT_EQ(Box->Config->TopNode->Params.GetParam("from"), "KERVOLA2");
+
+    ItemOf(Menu(-1), 0)->trigger(); // edit mode off
+    EXPECT_FALSE(Box->Editing);
+    Box->SetVideoRate(25);
+    Box->ShowStrip = true;
+    ItemOf(Menu(-1), 0)->trigger(); // and on again: video and strip go
+    EXPECT_TRUE(Box->Editing);
+    EXPECT_EQ(Box->VideoRate, 0);
+    EXPECT_FALSE(Box->ShowStrip);
+
+    Box->FirmwareVersion = "\"Zelmont SF 5.2 38\"";
+    ItemOf(Menu(-1), 10)->trigger();
+    ASSERT_EQ(User->Informed.size(), 1u);
+    EXPECT_TRUE(User->Informed[0].startsWith(Lang(ltAbout) + "5.01\r\n\r\n720 x 576\r\n\r\n"));
+    EXPECT_TRUE(User->Informed[0].endsWith("\"Zelmont SF 5.2 38\""));
+
+    ItemOf(Menu(-1), 11)->trigger();
+    ASSERT_EQ(User->Opened.size(), 1u);
+    EXPECT_EQ(User->Opened[0], QString::fromStdString(DocumentFolder()) + "help.pdf");
+    User->OpenResult = false;
+    Key(Qt::Key_F1);
+    EXPECT_EQ(User->Informed.back(), "File help.pdf not found");
+}
+
+TEST_F(MenuTest, KeyTable) {
+    Box->Config->TopNode.reset();
+    // F7 twice returns to the starting mode; live view asks for the timer's rate.
+    Key(Qt::Key_F7);
+    EXPECT_FALSE(Box->Editing);
+    EXPECT_EQ(Box->VideoRate, 25);
+    EXPECT_TRUE(Box->ShowStrip);
+    EXPECT_TRUE(Box->DataMode);
+    Key(Qt::Key_F7);
+    EXPECT_TRUE(Box->Editing);
+    EXPECT_EQ(Box->VideoRate, 0);
+    EXPECT_FALSE(Box->ShowStrip);
+    EXPECT_FALSE(Box->DataMode);
+
+    // Window sizes, a maximised window restored first.
+    Form->showMaximized();
+    Key(Qt::Key_3, Qt::AltModifier);
+    EXPECT_FALSE(Form->isMaximized());
+    EXPECT_EQ(Form->Panel1()->size(), QSize(720, 576));
+    Key(Qt::Key_1, Qt::AltModifier);
+    EXPECT_EQ(Form->Panel1()->size(), QSize(320, 240));
+    Key(Qt::Key_F3, Qt::AltModifier);
+    EXPECT_EQ(Form->Panel1()->size(), QSize(720, 576));
+    Key(Qt::Key_F2, Qt::AltModifier);
+    EXPECT_EQ(Form->Panel1()->size(), QSize(320, 240));
+
+    Key(Qt::Key_F1, Qt::ShiftModifier);
+    EXPECT_TRUE(Box->ShowStrip);
+
+    // Alt+F7: editing, and the document made for the settings.
+    Key(Qt::Key_F7, Qt::AltModifier);
+    EXPECT_TRUE(Box->Editing);
+    ASSERT_NE(Box->Config->TopNode, nullptr);
+    EXPECT_EQ(Box->Config->TopNode->Params.GetParam("from"), "KERVOLA");
+
+    // Controls off: nothing works.
+    Box->ControlsEnabled = false;
+    Key(Qt::Key_F7);
+    Key(Qt::Key_1, Qt::AltModifier);
+    EXPECT_TRUE(Box->Editing);
+    EXPECT_EQ(Form->Panel1()->size(), QSize(320, 240));
+    const QPointer<QMenu> before = Box->MainMenu;
+    Box->ShowMainMenu(-1);
+    EXPECT_EQ(Box->MainMenu, before);
+    EXPECT_TRUE(Form->close()); // and no question on closing
+}
+
+TEST_F(MenuTest, ConfigFilesSaveAndOpen) {
+    const QString file = Dir.path() + "/site.xml";
+    Box->AddSensorById("3");
+    User->Files = {file};
+    Key(Qt::Key_F2);
+    ASSERT_EQ(User->FileSpecs.size(), 1u);
+    EXPECT_EQ(User->FileSpecs[0].Title, Lang(ltSaveConfigToFile));
+    EXPECT_EQ(User->FileSpecs[0].DefaultSuffix, "xml");
+    EXPECT_EQ(User->FileSpecs[0].Folder.toStdString(), DataFolder());
+    const std::string saved = Box->Config->AsText();
+
+    Box->Config->CreateDefault("x", "y");
+    Box->Config->ReadSensors(*Box);
+    Box->SetEditing(false);
+    User->Files = {Dir.path() + "/missing.xml"};
+    Key(Qt::Key_F3);
+    EXPECT_EQ(Box->Count(), 0); // nothing changes
+    EXPECT_EQ(Box->Config->TopNode->Params.GetParam("from"), "x");
+    User->Files = {file};
+    Key(Qt::Key_F3);
+    EXPECT_EQ(User->FileSpecs.back().Title, Lang(ltLoadConfigFromFile));
+    EXPECT_EQ(Box->Config->AsText(), saved);
+    EXPECT_EQ(Box->Count(), 1);
+    EXPECT_TRUE(Box->Editing);
+}
+
+TEST_F(MenuTest, PicturesSaveLoadAndANewSize) {
+    const QString bare = Dir.path() + "/bare.jpeg";
+    const QString shown = Dir.path() + "/shown.bmp";
+    User->Files = {bare};
+    Key(Qt::Key_F5);
+    EXPECT_EQ(User->FileSpecs.back().Title, Lang(ltSaveVideoFrame));
+    EXPECT_TRUE(QFile::exists(bare));
+    User->Files = {shown};
+    Key(Qt::Key_F5, Qt::AltModifier);
+    EXPECT_GT(QFile(shown).size(), 720 * 576 * 3);
+
+    // A 640 x 480 picture after the 720 x 576 one.
+    std::vector<std::uint8_t> small(640 * 480 * 3, 90);
+    const std::vector<std::uint8_t> jpeg = EncodeJpeg(small.data(), 640, 480, 80, false);
+    ASSERT_TRUE(Box->SetFrameJPEG(jpeg.data(), jpeg.size()));
+    EXPECT_EQ(Box->FrameWidth, 640);
+    EXPECT_EQ(Box->FrameBuffer.size(), 921600u);
+
+    User->Files = {bare};
+    Key(Qt::Key_F6);
+    EXPECT_EQ(User->FileSpecs.back().Title, Lang(ltLoadVideoFrame));
+    EXPECT_EQ(Box->FrameWidth, 720);
+    EXPECT_EQ(Box->FrameHeight, 576);
+}
+
+TEST_F(MenuTest, UploadReplyIsCheckedAgainstItsOwnDocument) {
+    Box->ConnectionState = csReady;
+    Box->Config->CreateDefault("Kervola 5.01", "ZELMONT_SF");
+    // Pad the document to exactly 5,321 bytes.
+    TXMLNode* pad = Box->Config->TopNode->AddChild("");
+    pad->Text = std::string(5321 - Box->Config->AsText().size(), 'p');
+    ASSERT_EQ(Box->Config->AsText().size(), 5321u);
+
+    Box->AskConfigUpload();
+    EXPECT_EQ(Box->SendingForm->windowTitle(), Lang(ltLoadConfig) + " [ZELMONT_SF]");
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltUploadConfigQuestion));
+    Box->UploadConfig();
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltSendInProgress));
+    EXPECT_FALSE(Box->SendingForm->OkButton()->isEnabled());
+    ASSERT_EQ(Box->UploadsInFlight.size(), 1u);
+    EXPECT_EQ(Box->UploadsInFlight.front(), 5321u);
+
+    pad->Text += "edited meanwhile";
+    Box->HandleUploadReply("sc s=5321");
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltConfigUploaded) + "5321");
+    EXPECT_EQ(Box->SendingForm->CancelButton()->text(), "Готово");
+
+    Box->UploadConfig();
+    Box->HandleUploadReply("sc s=5336");
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltCannotUploadConfig));
+    Box->UploadConfig();
+    Box->HandleUploadReply("sc s=5320");
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(), "ОШИБКА: Не удалось загрузить конфигурацию");
+}
+
+TEST_F(MenuTest, EditedSavedReopenedAndUploadedArrivesByteForByte) {
+    StartSim();
+    // Drag zone 1 with the mouse: move the whole zone 40 pixels right.
+    Box->SelectedIndex = 0;
+    const TPixelQuad px =
+        QuadToPixels(Box->Quad(0)->Points, Box->ViewWidth - 1, Box->ViewHeight - 1);
+    const QPoint inside((px[0].X + px[2].X) / 2, (px[0].Y + px[2].Y) / 2);
+    QWidget* panel = Box->Panel();
+    QMouseEvent press(QEvent::MouseButtonPress, inside, panel->mapToGlobal(inside), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel, &press);
+    const QPoint to = inside + QPoint(40, 0);
+    QMouseEvent move(QEvent::MouseMove, to, panel->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(panel, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, panel->mapToGlobal(to), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(panel, &release);
+    const std::string edited = Box->Config->AsText();
+
+    const QString file = Dir.path() + "/edited.xml";
+    User->Files = {file, file};
+    Key(Qt::Key_F2);
+    Box->Config->CreateDefault("", "");
+    Key(Qt::Key_F3);
+    ASSERT_EQ(Box->Config->AsText(), edited);
+
+    ItemOf(Menu(0), 9)->trigger();
+    Box->SendingForm->OkButton()->click();
+    ASSERT_TRUE(
+        WaitUntil([&] { return Box->SendingForm->TextLine()->text() != Lang(ltSendInProgress); }));
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(),
+              Lang(ltConfigUploaded) + QString::number(edited.size()));
+
+    SimClient peer(Sim->port());
+    ASSERT_TRUE(peer.login());
+    const auto stored = peer.block("gc");
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->second, edited);
+}
+
+TEST_F(MenuTest, FirmwareUploadWithProgress) {
+    StartSim();
+    EXPECT_EQ(Box->UploadFirmware(), -1); // cancelled: no message
+    EXPECT_TRUE(User->Informed.empty());
+    const std::string file = (Dir.path() + "/fw.bin").toStdString();
+    std::string bytes(4096, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 13);
+    std::ofstream(file, std::ios::binary) << bytes;
+    User->Files = {QString::fromStdString(file)};
+    EXPECT_EQ(Box->UploadFirmware(), 1);
+    EXPECT_EQ(Box->ProgressForm->windowTitle(), Lang(ltFirmwareUpdate));
+    EXPECT_EQ(Box->ProgressForm->Bar()->value(), 100);
+    EXPECT_TRUE(Box->ProgressForm->OkButton()->isVisible());
+    Box->ShowTransferProgress(4096, 1536);
+    EXPECT_EQ(Box->ProgressForm->Bar()->value(), 37);
+    EXPECT_EQ(Box->ProgressForm->CountText()->text(), "1 kBytes");
+    Box->ShowTransferProgress(0, 0); // an empty file: no division
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TConnect_manager::MessageHook = [](const QString&) {};
+    QTemporaryDir data;
+    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
+    qputenv("KERVOLA_DOC_DIR", (data.path() + "/doc").toUtf8());
+    InitFolders();
+    SelectLanguage(LangRussian);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
