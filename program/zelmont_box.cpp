@@ -252,6 +252,7 @@ void TZelmont_box::HandleReplyLine(const std::string& line) {
 void TZelmont_box::HandlePictureBody(const std::string& body) {
     SetFrameJPEG(reinterpret_cast<const std::uint8_t*>(body.data()), body.size());
     ++FrameCount;
+    ++PicturesReceived;
     LastFrameTick = TickCount;
     if (PendingPictures > 0)
         --PendingPictures;

@@ -53,6 +53,7 @@ public:
     int FramesPerSecond = 0;
     int LiveRate = 25;
     int FrameCount = 0;
+    long long PicturesReceived = 0; // since creation, for diagnostics and measurement
     bool LoadConfigOnConnect = false;
     bool ControlsEnabled = true;
     THostRec CurrentHost;
