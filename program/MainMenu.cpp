@@ -157,18 +157,22 @@ void TZelmont_box::MainMenuClick(int tag, bool checked) {
     }
 }
 
-void TZelmont_box::CreateSensorDialog() {
-    if (Count() >= MaxZones)
-        return;
+void TZelmont_box::PrepareSensorIdForm(const QString& caption, const QString& id) {
     SensorIdForm->move(DialogPosition());
-    SensorIdForm->setWindowTitle(Lang(ltSensor));
+    SensorIdForm->setWindowTitle(caption);
     SensorIdForm->OkButton()->setText(Lang(ltOK));
     SensorIdForm->CancelButton()->setText(Lang(ltCancel));
     SensorIdForm->IdLabel()->setText(Lang(ltInputId));
     QStringList ids;
     GetIds(ids);
     SensorIdForm->SetIds(ids);
-    SensorIdForm->IdEdit()->setText(QString::number(NextFreeId()));
+    SensorIdForm->IdEdit()->setText(id);
+}
+
+void TZelmont_box::CreateSensorDialog() {
+    if (Count() >= MaxZones)
+        return;
+    PrepareSensorIdForm(Lang(ltSensor), QString::number(NextFreeId()));
     if (Prompts->Exec(SensorIdForm))
         AddSensorById(SensorIdForm->IdEdit()->text().toStdString());
 }
@@ -178,15 +182,7 @@ void TZelmont_box::ChangeIdDialog() {
     if (!zone)
         return;
     const QString id = QString::fromStdString(zone->Id);
-    SensorIdForm->move(DialogPosition());
-    SensorIdForm->setWindowTitle(Lang(ltSensor) + " [" + id + "]");
-    SensorIdForm->OkButton()->setText(Lang(ltOK));
-    SensorIdForm->CancelButton()->setText(Lang(ltCancel));
-    SensorIdForm->IdLabel()->setText(Lang(ltInputId));
-    QStringList ids;
-    GetIds(ids);
-    SensorIdForm->SetIds(ids);
-    SensorIdForm->IdEdit()->setText(id);
+    PrepareSensorIdForm(Lang(ltSensor) + " [" + id + "]", id);
     if (!Prompts->Exec(SensorIdForm))
         return;
     const std::string newId = SensorIdForm->IdEdit()->text().toStdString();
@@ -246,10 +242,14 @@ void TZelmont_box::SwitchLiveView() {
     PaintView();
 }
 
+QString TZelmont_box::AskDataFile(int title, const QString& filter, const QString& suffix,
+                                  bool save) {
+    return Prompts->AskFile(
+        MainForm(), {Lang(title), filter, suffix, QString::fromStdString(DataFolder()), save});
+}
+
 void TZelmont_box::SaveConfigDialog() {
-    const QString file =
-        Prompts->AskFile(MainForm(), {Lang(ltSaveConfigToFile), ConfigFilter, "xml",
-                                      QString::fromStdString(DataFolder()), true});
+    const QString file = AskDataFile(ltSaveConfigToFile, ConfigFilter, "xml", true);
     if (file.isEmpty())
         return;
     if (OnStoreSettings)
@@ -258,9 +258,7 @@ void TZelmont_box::SaveConfigDialog() {
 }
 
 void TZelmont_box::OpenConfigDialog() {
-    const QString file =
-        Prompts->AskFile(MainForm(), {Lang(ltLoadConfigFromFile), ConfigFilter, "xml",
-                                      QString::fromStdString(DataFolder()), false});
+    const QString file = AskDataFile(ltLoadConfigFromFile, ConfigFilter, "xml", false);
     if (file.isEmpty())
         return;
     // Read on the side: a file that does not load must leave the present document as it is.
@@ -279,16 +277,13 @@ void TZelmont_box::SavePictureDialog(bool asShown) {
         CaptureView(buffer);
     else
         buffer = FrameBuffer;
-    const QString file = Prompts->AskFile(MainForm(), {Lang(ltSaveVideoFrame), PictureFilter, "jpg",
-                                                       QString::fromStdString(DataFolder()), true});
+    const QString file = AskDataFile(ltSaveVideoFrame, PictureFilter, "jpg", true);
     if (!file.isEmpty())
         SaveFrame(file, buffer);
 }
 
 void TZelmont_box::LoadPictureDialog() {
-    const QString file =
-        Prompts->AskFile(MainForm(), {Lang(ltLoadVideoFrame), PictureFilter, "jpg",
-                                      QString::fromStdString(DataFolder()), false});
+    const QString file = AskDataFile(ltLoadVideoFrame, PictureFilter, "jpg", false);
     if (!file.isEmpty())
         LoadFrame(file);
 }

@@ -127,6 +127,8 @@ protected:
 private:
     void SendStartupCommand();
     void PollPictures();
+    void PrepareSensorIdForm(const QString& caption, const QString& id);
+    QString AskDataFile(int title, const QString& filter, const QString& suffix, bool save);
     void CreateSensorDialog();
     void ChangeIdDialog();
     void OpenSettings(const std::string& from);

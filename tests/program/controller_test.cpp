@@ -3,6 +3,7 @@
 #include "program/zelmont_box.h"
 
 #include "../sim/sim_harness.h"
+#include "qt_wait.h"
 #include "addressbook/Connection_manager.h"
 #include "program/Unit1.h"
 #include "program/lang_res.h"
@@ -20,18 +21,6 @@
 #include <thread>
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 void Settle(int ms = 150) {
     WaitUntil([] { return false; }, ms);

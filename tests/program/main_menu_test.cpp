@@ -3,6 +3,7 @@
 #include "program/zelmont_box.h"
 
 #include "../sim/sim_harness.h"
+#include "qt_wait.h"
 #include "addressbook/Connection_manager.h"
 #include "dialogs/SendingForm.h"
 #include "dialogs/SensorIdForm.h"
@@ -32,18 +33,6 @@
 #include <thread>
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 // Answers every question from a script and remembers what was asked.
 class ScriptedUser : public TUserPrompts {
