@@ -35,7 +35,7 @@ struct ConnectionSlot {
     ConnectionSlot(const ConnectionSlot&) = delete;
     ConnectionSlot& operator=(const ConnectionSlot&) = delete;
 
-    boost::asio::io_context io;
+    boost::asio::io_context io{1}; // run by its one worker only
     std::unique_ptr<ZelmontClient> client;
     boost::lockfree::spsc_queue<EventItem> events{EventCapacity};
     boost::thread worker;
