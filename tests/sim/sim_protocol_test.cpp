@@ -425,7 +425,7 @@ TEST(Sim, LogsEveryLineWithItsArrivalTime) {
     for (const auto& e : entries)
         texts.push_back(e.second);
     ASSERT_EQ(texts, (std::vector<std::string>{"<connected>", "root", "kvtp", "gv"}));
-    EXPECT_GE(entries[2].first - entries[1].first, 140); // the pause between the login lines
+    EXPECT_GE(entries[2].first - entries[1].first, 100); // the pause between the login lines
     EXPECT_LT(entries[2].first - entries[1].first, 1000);
 }
 

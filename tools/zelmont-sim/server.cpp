@@ -9,7 +9,8 @@ using asio::ip::tcp;
 using boost::system::error_code;
 
 Server::Server(asio::io_context& io, Detector& detector, const SimOptions& options)
-    : io_(io), detector_(detector), options_(options), acceptor_(io), clock_(io) {}
+    : io_(io), detector_(detector), options_(options), acceptor_(io), accept_retry_(io),
+      clock_(io) {}
 
 Server::~Server() = default;
 
@@ -53,6 +54,7 @@ void Server::stop() {
     error_code ignored;
     acceptor_.close(ignored);
     clock_.cancel();
+    accept_retry_.cancel();
     for (auto& weak : sessions_)
         if (auto s = weak.lock())
             s->close();
@@ -63,26 +65,35 @@ void Server::accept() {
     acceptor_.async_accept([this](error_code ec, tcp::socket socket) {
         if (ec == asio::error::operation_aborted || stopped_)
             return; // the acceptor was closed by stop(); ignored on purpose
-        if (!ec) {
-            const int id = next_id_++;
-            if (std::chrono::steady_clock::now() < refuse_until_) {
-                // Rebooting: the connection is taken and dropped at once.
-                log(id, "<rebooting, refused>");
-                error_code ignored;
-                socket.close(ignored);
-            } else {
-                auto session =
-                    std::make_shared<Session>(std::move(socket), *this, detector_, options_, id);
-                std::erase_if(sessions_, [](const auto& w) { return w.expired(); });
-                sessions_.push_back(session);
-                log(id, "<connected>");
-                session->start();
-            }
+        if (ec) {
+            // Transient failures (too many open files, a connection reset before accept) must
+            // not stop the listener, nor turn it into a busy loop.
+            accept_retry_.expires_after(std::chrono::milliseconds(100));
+            accept_retry_.async_wait([this](error_code wait_ec) {
+                if (!wait_ec && !stopped_) // operation_aborted from stop(): ignored on purpose
+                    accept();
+            });
+            return;
         }
-        // Transient failures (too many open files, a connection reset before accept) must not
-        // stop the listener.
+        welcome(std::move(socket));
         accept();
     });
+}
+
+void Server::welcome(tcp::socket socket) {
+    const int id = next_id_++;
+    if (std::chrono::steady_clock::now() < refuse_until_) {
+        // Rebooting: the connection is taken and dropped at once.
+        log(id, "<rebooting, refused>");
+        error_code ignored;
+        socket.close(ignored);
+        return;
+    }
+    auto session = std::make_shared<Session>(std::move(socket), *this, detector_, options_, id);
+    std::erase_if(sessions_, [](const auto& w) { return w.expired(); });
+    sessions_.push_back(session);
+    log(id, "<connected>");
+    session->start();
 }
 
 void Server::schedule_tick() {

@@ -36,6 +36,7 @@ public:
 
 private:
     void accept();
+    void welcome(boost::asio::ip::tcp::socket socket);
     void schedule_tick();
     void tick();
 
@@ -43,6 +44,7 @@ private:
     Detector& detector_;
     SimOptions options_;
     boost::asio::ip::tcp::acceptor acceptor_;
+    boost::asio::steady_timer accept_retry_;
     boost::asio::steady_timer clock_;
     std::chrono::steady_clock::time_point next_tick_;
     std::chrono::steady_clock::time_point refuse_until_;
