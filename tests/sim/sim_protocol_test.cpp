@@ -129,7 +129,9 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"ge", "ge", R"(ge( [1-4] [01] 0 \d+ 0 0 0){4})"},
         FormCase{"gb_dele_unknown_args", "gb what", R"(\?gb what)"},
         FormCase{"unknown", "zz 12", R"(\?zz 12)"}, FormCase{"st_bad", "st t=yesterday", "st bad"},
-        FormCase{"sc_without_count", "sc s=x", "sc s=0"}),
+        FormCase{"sc_without_count", "sc s=x", "sc s=0"},
+        // An unreadable start selects nothing; "0" would select everything.
+        FormCase{"gb_ltim_unreadable", "gb ltim=soon,0", "gb ltim=0"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Sim, ClockFollowsSetTimeAndNetworkLinesAreStored) {
