@@ -377,6 +377,21 @@ TEST(Sim, ServesSeveralClientsAtOnce) {
     EXPECT_EQ(push->rfind("gs ", 0), 0u);
 }
 
+TEST(Sim, AnswersPipelinedCommandsInOrder) {
+    SimProcess sim;
+    auto c = logged_in(sim);
+    std::string burst;
+    constexpr int Rounds = 3000;
+    for (int i = 0; i < Rounds; ++i)
+        burst += i % 2 ? "gg\r\n" : "gb stat\r\n";
+    c->send(burst);
+    for (int i = 0; i < Rounds; ++i) {
+        const auto l = c->line();
+        ASSERT_TRUE(l) << i;
+        ASSERT_EQ(l->substr(0, 3), i % 2 ? "gg=" : "gb ") << i;
+    }
+}
+
 // --- reboot, log, shutdown ----------------------------------------------------------------------
 
 TEST(Sim, RebootClosesEveryConnectionAndRefusesNewOnesForAWhile) {

@@ -81,24 +81,33 @@ void Session::read() {
 }
 
 void Session::process() {
+    // Consumed input is dropped once per chunk, not once per line, so a burst of short commands
+    // costs linear time.
+    in_pos_ = 0;
+    consume();
+    in_.erase(0, in_pos_);
+    in_pos_ = 0;
+}
+
+void Session::consume() {
     while (!closed_ && phase_ != Phase::Done) {
         if (phase_ == Phase::Body) {
-            if (in_.empty())
+            if (in_pos_ == in_.size())
                 return;
             take_body();
             continue;
         }
         // Commands end with CR LF; a bare LF is taken too, so a person can talk to it with nc.
-        const size_t lf = in_.find('\n');
+        const size_t lf = in_.find('\n', in_pos_);
         if (lf == std::string::npos) {
-            if (in_.size() > MaxLine) {
+            if (in_.size() - in_pos_ > MaxLine) {
                 server_.log(id_, "<line too long, closing>");
                 close();
             }
             return;
         }
-        std::string line = in_.substr(0, lf);
-        in_.erase(0, lf + 1);
+        std::string line = in_.substr(in_pos_, lf - in_pos_);
+        in_pos_ = lf + 1;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         server_.log(id_, line);
@@ -137,13 +146,13 @@ void Session::handle_line(const std::string& line) {
 }
 
 void Session::take_body() {
-    const size_t n = static_cast<size_t>(std::min<std::int64_t>(body_left_, in_.size()));
+    const size_t n = static_cast<size_t>(std::min<std::int64_t>(body_left_, in_.size() - in_pos_));
     if (body_.kind == BodyRequest::Config)
-        body_bytes_.append(in_, 0, n);
+        body_bytes_.append(in_, in_pos_, n);
     else if (body_.kind == BodyRequest::Update)
-        for (size_t i = 0; i < n; ++i)
+        for (size_t i = in_pos_; i < in_pos_ + n; ++i)
             body_sum_ += static_cast<unsigned char>(in_[i]);
-    in_.erase(0, n);
+    in_pos_ += n;
     body_left_ -= static_cast<std::int64_t>(n);
     if (body_left_ > 0)
         return;

@@ -23,7 +23,7 @@ public:
     // Limits that keep one misbehaving client from taking the simulator down.
     static constexpr size_t MaxLine = 65536;
     static constexpr size_t MaxQueuedBytes = 64u << 20;
-    static constexpr size_t MaxQueuedItems = 4096;
+    static constexpr size_t MaxQueuedItems = 65536;
     static constexpr auto LoginTimeout = std::chrono::seconds(10);
     static constexpr auto BodyTimeout = std::chrono::seconds(10);
     static constexpr auto WriteTimeout = std::chrono::seconds(10);
@@ -53,6 +53,7 @@ private:
 
     void read();
     void process();
+    void consume();
     void handle_line(const std::string& line);
     void take_body();
     void apply(SimOutcome outcome);
@@ -70,6 +71,7 @@ private:
     Phase phase_ = Phase::Login;
     std::array<char, 65536> chunk_{};
     std::string in_;
+    size_t in_pos_ = 0; // start of the unconsumed input in in_
     std::string login_;
 
     BodyRequest body_;
