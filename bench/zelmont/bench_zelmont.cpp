@@ -120,11 +120,15 @@ std::size_t consume(int32_t id, int32_t code, int wanted) {
     int seen = 0;
     ZELMONT_NOTICE batch[512];
     while (seen < wanted) {
-        pollfd p{notices[0], POLLIN, 0};
-        if (::poll(&p, 1, 2000) <= 0) {
-            break;
+        // Read first and wait only when nothing is there: notices usually come in runs.
+        ssize_t n = ::read(notices[0], batch, sizeof batch);
+        if (n <= 0) {
+            pollfd p{notices[0], POLLIN, 0};
+            if (::poll(&p, 1, 2000) <= 0) {
+                break;
+            }
+            n = ::read(notices[0], batch, sizeof batch);
         }
-        const ssize_t n = ::read(notices[0], batch, sizeof batch);
         for (ssize_t i = 0; i < n / static_cast<ssize_t>(sizeof(ZELMONT_NOTICE)); ++i) {
             if (batch[i].wParam != id) {
                 continue;
