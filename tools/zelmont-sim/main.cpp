@@ -36,15 +36,16 @@ int main(int argc, char** argv) {
         std::cerr << "zelmont-sim: " << error << "\n";
         return 1;
     }
-    const auto at = server.endpoint();
-    // Scripts and tests read the port from this first line, so it goes out at once.
-    std::cout << "listening on " << at.address().to_string() << ":" << at.port() << std::endl;
-
+    // Before the port is announced: whoever read the line may stop it at once.
     boost::asio::signal_set signals(io, SIGINT, SIGTERM);
     signals.async_wait([&server](const boost::system::error_code& ec, int) {
         if (!ec)
             server.stop();
     });
+
+    const auto at = server.endpoint();
+    // Scripts and tests read the port from this first line, so it goes out at once.
+    std::cout << "listening on " << at.address().to_string() << ":" << at.port() << std::endl;
     io.run();
     return 0;
 }
