@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,8 @@ pid_t spawn(const std::vector<std::string>& args, int& out_fd) {
         return -1;
     const pid_t pid = fork();
     if (pid == 0) {
+        // A test that dies without its destructors must not leave simulators behind.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(pipe_fds[1], STDOUT_FILENO);
         close(pipe_fds[0]);
         close(pipe_fds[1]);
