@@ -73,7 +73,7 @@ std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
             ok = number(0, 1000, o.record_size) &&
                  (o.record_size == 136 || o.record_size == 144 || o.record_size == 288);
         else if (arg == "--records")
-            ok = number(0, 1000000, o.records);
+            ok = number(0, 100000, o.records); // x 288 bytes: within the 32 MiB buffer
         else if (arg == "--seed")
             ok = number(0, 0xFFFFFFFFLL, o.seed);
         else if (arg == "--log")
