@@ -7,6 +7,8 @@
 #include <iterator>
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
 const std::string DefaultDocument =
@@ -212,7 +214,8 @@ TEST_F(ConfigTest, LoadFromTextFailureAndTarget) {
 
 TEST_F(ConfigTest, FilesSaveAtomicallyAndLoadBack) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::path(::testing::TempDir()) / "kervola_config_test";
+    const fs::path dir =
+        fs::path(::testing::TempDir()) / ("kervola_config_test_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string file = (dir / "det.xml").string();

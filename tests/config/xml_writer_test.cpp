@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
 TEST(XmlWriter, LayoutOfEveryKindOfNode) {
@@ -57,7 +59,8 @@ TEST(XmlWriter, LineEndsAreNormalisedLikeAFileRead) {
 
 TEST(XmlFile, MissingUnparsableAndGood) {
     EXPECT_EQ(LoadXMLFile("/nonexistent/kervola/x.xml"), nullptr);
-    const std::string path = ::testing::TempDir() + "kervola_xml_file_test.xml";
+    const std::string path =
+        ::testing::TempDir() + "kervola_xml_file_test_" + std::to_string(::getpid()) + ".xml";
     { std::ofstream(path, std::ios::binary) << "<a><b>"; }
     EXPECT_EQ(LoadXMLFile(path), nullptr);
     EXPECT_EQ(XMLErrorCode, 4);

@@ -5,13 +5,20 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+
+#include <unistd.h>
 
 namespace {
 
 class IniFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Dir = std::filesystem::path(::testing::TempDir()) / "kervola_ini_test";
+        // Tests run in parallel processes: each gets a folder of its own.
+        Dir = std::filesystem::path(::testing::TempDir()) /
+              ("kervola_ini_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+               std::to_string(::getpid()));
         std::filesystem::remove_all(Dir);
         std::filesystem::create_directories(Dir);
         Path = (Dir / "kervola.ini").string();
