@@ -209,6 +209,11 @@ class RateReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
+            // With repetitions only the median stands for the benchmark (not mean, stddev, cv).
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
+                continue;
+            if (run.run_type == Run::RT_Iteration && run.repetitions > 1)
+                continue;
             const auto rate = run.counters.find("bytes_per_second");
             if (rate == run.counters.end()) {
                 continue;
