@@ -1,0 +1,140 @@
+// The deferred start-up and the autostart dialog: kervola.ini, the address book, the automatic
+// connection to the simulator.
+#include "program/AutostartForm.h"
+
+#include "../sim/sim_harness.h"
+#include "addressbook/Connection_manager.h"
+#include "addressbook/HostRecords.h"
+#include "platform/Folders.h"
+#include "program/Unit1.h"
+#include "program/lang_res.h"
+#include "program/zelmont_box.h"
+#include "qt_wait.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override { Ini = (Dir.path() + "/site.ini").toStdString(); }
+    void WriteIni(const std::string& text) { std::ofstream(Ini, std::ios::binary) << text; }
+    void WriteHosts(int entries, int port) {
+        std::vector<THostRec> hosts;
+        for (int i = 0; i < entries; ++i) {
+            THostRec r;
+            r.Caption = "Post " + std::to_string(i);
+            r.Address = "127.0.0.1";
+            r.Port = port;
+            r.Login = "root";
+            r.Password = "kvtp";
+            hosts.push_back(r);
+        }
+        std::string error;
+        ASSERT_TRUE(SaveHostsFile(DataFolder() + "hosts.ini", hosts, &error)) << error;
+    }
+    QTemporaryDir Dir;
+    std::string Ini;
+};
+
+TEST_F(StartupTest, ConnectsByItselfToTheChosenEntry) {
+    SimProcess sim;
+    ASSERT_GT(sim.port(), 0);
+    WriteHosts(2, sim.port());
+    WriteIni("[AUTOSTART]\nCONNECTION=1\nLEFT=20\nTOP=30\nWIDTH=640\nHEIGHT=480\n");
+    TForm1 form({QString::fromStdString(Ini)});
+    form.show();
+    TZelmont_box& box = *form.Controller();
+    ASSERT_TRUE(WaitUntil([&] { return box.ConnectionState == csReady && box.Count() == 4; }));
+    EXPECT_EQ(box.CurrentHost.Caption, "Post 1");
+    EXPECT_FALSE(box.Editing);
+    EXPECT_TRUE(box.ShowStrip);
+    EXPECT_EQ(box.VideoRate, 25);
+    EXPECT_TRUE(box.DataMode);
+    EXPECT_EQ(form.size(), QSize(640, 480));
+    // Live pictures arrive once the timer runs the start-up countdown.
+    ASSERT_TRUE(WaitUntil([&] { return box.PicturesReceived >= 3; }, 5000));
+    EXPECT_EQ(form.TitleText().left(24), "KERVOLA < ZELMONT_SF >  ");
+}
+
+TEST_F(StartupTest, IndexOutOfRangeOrMissingIniMeansNoConnection) {
+    WriteHosts(3, 1);
+    WriteIni("[AUTOSTART]\nCONNECTION=3\nCONTROLS=on\n");
+    TForm1 form({QString::fromStdString(Ini)});
+    form.Startup();
+    EXPECT_EQ(form.Controller()->ConnectionState, csNoConnection);
+    EXPECT_FALSE(form.Controller()->ControlsEnabled); // only "ON" enables them
+    EXPECT_EQ(form.AutoForm()->CheckListBox1()->count(), 3);
+
+    const TAutostartSettings defaults = TAutoForm::ReadSettings(Ini + ".missing");
+    EXPECT_EQ(defaults.Connection, -1);
+    EXPECT_EQ(defaults.Left, 1);
+    EXPECT_EQ(defaults.Width, 720);
+    EXPECT_EQ(defaults.Height, 576);
+    EXPECT_TRUE(defaults.ControlsEnabled);
+}
+
+TEST_F(StartupTest, AutostartDialogKeepsOneCheckAndSavesGeometry) {
+    WriteIni("; site settings\n[AUTOSTART]\nCONNECTION=0\nCONTROLS=ON\n");
+    QWidget mainForm;
+    mainForm.resize(800, 600);
+    TAutoForm dialog(&mainForm);
+    dialog.SetEntries({"A", "B", "C"});
+    EXPECT_EQ(dialog.LoadAutostart(Ini), 0);
+    QListWidget* list = dialog.CheckListBox1();
+    EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
+    list->item(2)->setCheckState(Qt::Checked); // a click on the third item
+    EXPECT_EQ(list->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(dialog.SelectedIndex(), 2);
+    list->item(2)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(dialog.SelectedIndex(), -1);
+    ASSERT_TRUE(dialog.SaveAutostart(Ini));
+    const std::string text = ReadFile(Ini);
+    EXPECT_NE(text.find("; site settings\n"), std::string::npos);
+    EXPECT_NE(text.find("CONNECTION=-1\n"), std::string::npos);
+    EXPECT_NE(text.find("WIDTH=800\n"), std::string::npos);
+    EXPECT_NE(text.find("HEIGHT=600\n"), std::string::npos);
+    EXPECT_NE(text.find("CONTROLS=ON\n"), std::string::npos); // never written, kept
+    EXPECT_EQ(TAutoForm::IniPath(""), "kervola.ini");
+}
+
+TEST_F(StartupTest, CloseAsksOnlyWithControls) {
+    TForm1 form;
+    int asked = 0;
+    form.ConfirmClose = [&] {
+        ++asked;
+        return false;
+    };
+    form.show();
+    EXPECT_FALSE(form.close());
+    EXPECT_EQ(asked, 1);
+    form.Controller()->ControlsEnabled = false;
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(asked, 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TConnect_manager::MessageHook = [](const QString&) {};
+    QTemporaryDir data;
+    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
+    InitFolders();
+    SelectLanguage(LangRussian);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
