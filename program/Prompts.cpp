@@ -6,12 +6,12 @@
 #include <QFileInfo>
 #include <QUrl>
 
-QString TUserPrompts::AskFile(QWidget* parent, const TFileDialogSpec& spec) {
-    QFileDialog dialog(parent, spec.Title, spec.Folder, spec.Filter);
-    dialog.setAcceptMode(spec.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(spec.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!spec.DefaultSuffix.isEmpty())
-        dialog.setDefaultSuffix(spec.DefaultSuffix);
+QString TUserPrompts::AskFile(QWidget* parent, const TFileQuestion& question) {
+    QFileDialog dialog(parent, question.Title, question.Folder, question.Filter);
+    dialog.setAcceptMode(question.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(question.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!question.DefaultSuffix.isEmpty())
+        dialog.setDefaultSuffix(question.DefaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();

@@ -8,7 +8,7 @@
 class QDialog;
 class QWidget;
 
-struct TFileDialogSpec {
+struct TFileQuestion {
     QString Title;
     QString Filter; // Qt filter text; empty for all files
     QString DefaultSuffix;
@@ -20,7 +20,7 @@ class TUserPrompts {
 public:
     virtual ~TUserPrompts() = default;
     // The chosen file, or empty when cancelled.
-    virtual QString AskFile(QWidget* parent, const TFileDialogSpec& spec);
+    virtual QString AskFile(QWidget* parent, const TFileQuestion& question);
     // OK/Cancel question; true for OK.
     virtual bool Confirm(QWidget* parent, const QString& caption, const QString& text,
                          QMessageBox::Icon icon);

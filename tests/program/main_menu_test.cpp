@@ -42,12 +42,12 @@ public:
     bool ExecAnswer = true;
     std::function<void(QDialog*)> OnExec;
     std::vector<QString> Informed;
-    std::vector<TFileDialogSpec> FileSpecs;
+    std::vector<TFileQuestion> FileQuestions;
     std::vector<QString> Opened;
     bool OpenResult = true;
 
-    QString AskFile(QWidget*, const TFileDialogSpec& spec) override {
-        FileSpecs.push_back(spec);
+    QString AskFile(QWidget*, const TFileQuestion& question) override {
+        FileQuestions.push_back(question);
         if (Files.empty())
             return {};
         QString f = Files.front();
@@ -277,10 +277,10 @@ TEST_F(MenuTest, ConfigFilesSaveAndOpen) {
     Box->AddSensorById("3");
     User->Files = {file};
     Key(Qt::Key_F2);
-    ASSERT_EQ(User->FileSpecs.size(), 1u);
-    EXPECT_EQ(User->FileSpecs[0].Title, Lang(ltSaveConfigToFile));
-    EXPECT_EQ(User->FileSpecs[0].DefaultSuffix, "xml");
-    EXPECT_EQ(User->FileSpecs[0].Folder.toStdString(), DataFolder());
+    ASSERT_EQ(User->FileQuestions.size(), 1u);
+    EXPECT_EQ(User->FileQuestions[0].Title, Lang(ltSaveConfigToFile));
+    EXPECT_EQ(User->FileQuestions[0].DefaultSuffix, "xml");
+    EXPECT_EQ(User->FileQuestions[0].Folder.toStdString(), DataFolder());
     const std::string saved = Box->Config->AsText();
 
     Box->Config->CreateDefault("x", "y");
@@ -292,7 +292,7 @@ TEST_F(MenuTest, ConfigFilesSaveAndOpen) {
     EXPECT_EQ(Box->Config->TopNode->Params.GetParam("from"), "x");
     User->Files = {file};
     Key(Qt::Key_F3);
-    EXPECT_EQ(User->FileSpecs.back().Title, Lang(ltLoadConfigFromFile));
+    EXPECT_EQ(User->FileQuestions.back().Title, Lang(ltLoadConfigFromFile));
     EXPECT_EQ(Box->Config->AsText(), saved);
     EXPECT_EQ(Box->Count(), 1);
     EXPECT_TRUE(Box->Editing);
@@ -303,7 +303,7 @@ TEST_F(MenuTest, PicturesSaveLoadAndANewSize) {
     const QString shown = Dir.path() + "/shown.bmp";
     User->Files = {bare};
     Key(Qt::Key_F5);
-    EXPECT_EQ(User->FileSpecs.back().Title, Lang(ltSaveVideoFrame));
+    EXPECT_EQ(User->FileQuestions.back().Title, Lang(ltSaveVideoFrame));
     EXPECT_TRUE(QFile::exists(bare));
     User->Files = {shown};
     Key(Qt::Key_F5, Qt::AltModifier);
@@ -318,7 +318,7 @@ TEST_F(MenuTest, PicturesSaveLoadAndANewSize) {
 
     User->Files = {bare};
     Key(Qt::Key_F6);
-    EXPECT_EQ(User->FileSpecs.back().Title, Lang(ltLoadVideoFrame));
+    EXPECT_EQ(User->FileQuestions.back().Title, Lang(ltLoadVideoFrame));
     EXPECT_EQ(Box->FrameWidth, 720);
     EXPECT_EQ(Box->FrameHeight, 576);
 }
