@@ -15,7 +15,9 @@ const char* const Section = "AUTOSTART";
 TAutoForm::TAutoForm(QWidget* mainForm)
     : QDialog(mainForm, Qt::Dialog | Qt::WindowStaysOnTopHint), Form(mainForm) {
     setWindowTitle("SELECT CONNECT AUTO");
-    setFont(QFont("Tahoma", -1));
+    QFont tahoma("Tahoma");
+    tahoma.setPixelSize(14);
+    setFont(tahoma);
     resize(475, 506);
     List = new QListWidget(this);
     List->setObjectName("CheckListBox1");

@@ -31,7 +31,8 @@ void TZelmont_box::UploadConfig() {
     SendingForm->TextLine()->setText(Lang(ltSendInProgress));
     SendingForm->OkButton()->setEnabled(false);
     const std::string text = Config->AsText();
-    UploadsInFlight.push_back(text.size());
+    if (MainClient->IsConnected())
+        UploadsInFlight.push_back(text.size()); // nothing goes out otherwise
     SendLine("sc s=" + std::to_string(text.size()));
     MainClient->Send(text);
 }

@@ -216,11 +216,11 @@ bool TZelmont_box::OpenDocument(const QString& name) {
     return false;
 }
 
-void TZelmont_box::ResizeClient(int width, int height) {
+void TZelmont_box::ResizeClient(int width, int height, bool restore) {
     QWidget* form = MainForm();
     if (!form)
         return;
-    if (form->isMaximized() || form->isMinimized())
+    if (restore && (form->isMaximized() || form->isMinimized()))
         form->showNormal();
     const QWidget* panel = Panel();
     const int left = panel ? panel->mapTo(form, QPoint(0, 0)).x() : 0;
@@ -313,13 +313,13 @@ void TZelmont_box::HandleKeyDown(QKeyEvent* event) {
     if (alt) {
         switch (key) {
         case Qt::Key_F1:
-            ResizeClient(FrameWidth, FrameHeight);
+            ResizeClient(FrameWidth, FrameHeight, false);
             break;
         case Qt::Key_F2:
-            ResizeClient(320, 240);
+            ResizeClient(320, 240, false);
             break;
         case Qt::Key_F3:
-            ResizeClient(720, 576);
+            ResizeClient(720, 576, false);
             break;
         case Qt::Key_F5:
             SavePictureDialog(true);
@@ -361,7 +361,7 @@ void TZelmont_box::HandleKeyDown(QKeyEvent* event) {
         break;
     case Qt::Key_F9:
         if (QWidget* form = MainForm())
-            BuildMainMenu(SelectedIndex)->popup(form->mapToGlobal(QPoint(50, 10)));
+            BuildMainMenu(SelectedIndex)->popup(form->mapToGlobal(form->pos()) + QPoint(50, 10));
         break;
     case Qt::Key_F10:
         if (QWidget* form = MainForm())

@@ -15,7 +15,9 @@
 #include <QVBoxLayout>
 
 TForm1::TForm1(QStringList arguments) : Arguments(std::move(arguments)) {
-    setFont(QFont("Tahoma", 10));
+    QFont tahoma("Tahoma");
+    tahoma.setPixelSize(14);
+    setFont(tahoma);
     move(465, 150);
     SelectLanguage(LangRussian);
     Panel = new QWidget(this);

@@ -54,9 +54,8 @@ bool TWS2_Client::Connect(const std::string& host, int port) {
     Output.clear();
     Input.clear();
     sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(static_cast<uint16_t>(port));
-    peer.sin_addr.s_addr = ResolveIPv4(host);
+    if (!PeerAddress(host, port, peer))
+        return false;
     Socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (Socket < 0)
         return false;

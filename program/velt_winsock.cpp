@@ -54,14 +54,19 @@ unsigned int ResolveIPv4(const std::string& host) {
     return addr;
 }
 
-bool SyncOpen(const std::string& host, int port) {
-    SyncClose();
-    if (host.empty() || port <= 0 || port > 65535)
-        return false;
-    sockaddr_in peer{};
+bool PeerAddress(const std::string& host, int port, sockaddr_in& peer) {
+    peer = sockaddr_in{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(static_cast<uint16_t>(port));
     peer.sin_addr.s_addr = ResolveIPv4(host);
+    return port > 0 && port <= 65535 && (peer.sin_addr.s_addr != 0 || host == "0.0.0.0");
+}
+
+bool SyncOpen(const std::string& host, int port) {
+    SyncClose();
+    sockaddr_in peer{};
+    if (!PeerAddress(host, port, peer))
+        return false;
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (s < 0)
         return false;
@@ -265,6 +270,11 @@ size_t WriteBufferToFile(const std::uint8_t* data, size_t n, const std::string& 
 }
 
 bool SendUpdateFile(const std::string& file, const TProgressProc& progress) {
+    // A file that cannot be opened must not go out as an empty update reported as sent.
+    std::FILE* probe = std::fopen(file.c_str(), "rb");
+    if (!probe)
+        return false;
+    std::fclose(probe);
     std::vector<std::uint8_t> buffer;
     const size_t size = ReadFileToBuffer(buffer, TransferBufferSize, file);
     const std::uint16_t sum = Checksum16(buffer.data(), size);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <netinet/in.h>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ bool SyncLogin(const TSyncTarget& target);
 
 // Dotted IPv4 text as is, else the first IPv4 address of the name (network order); 0 when unknown.
 unsigned int ResolveIPv4(const std::string& host);
+// The peer address of a host, false when the name is unknown: a connect to 0.0.0.0 would reach
+// this very machine on Linux, so an unknown detector must never become that address.
+bool PeerAddress(const std::string& host, int port, sockaddr_in& peer);
 
 std::uint16_t Checksum16(const std::uint8_t* data, size_t n);
 size_t ReadFileToBuffer(std::vector<std::uint8_t>& buffer, size_t capacity,

@@ -79,6 +79,7 @@ bool TZelmont_box::OpenConnection(const std::string& host, int port, bool loadCo
     PendingPictures = 0;
     LastFrameTick = 0;
     LoadConfigOnConnect = loadConfig;
+    UploadsInFlight.clear();
     ConnectionState = csConnecting;
     const bool started = MainClient->Connect(host, port);
     // A connect that cannot even start would otherwise leave "Connection in progress..." up for
@@ -92,6 +93,9 @@ void TZelmont_box::CloseConnection() {
     FirmwareVersion.clear();
     CurrentHost.Clear();
     MainClient->Disconnect();
+    // A connect still pending reports no disconnection: the state must not stay "connecting".
+    ConnectionState = csNoConnection;
+    UploadsInFlight.clear();
     if (!Editing)
         GreyMode = true;
     PaintView();
@@ -127,6 +131,7 @@ void TZelmont_box::HandleClientEvent(int event, std::string& data) {
         return;
     case ceDisconnected:
         ConnectionState = csNoConnection;
+        UploadsInFlight.clear();
         return;
     case ceData:
         if (ConnectionState == csLoggingIn) {
@@ -150,6 +155,7 @@ void TZelmont_box::HandleClientEvent(int event, std::string& data) {
 
 void TZelmont_box::HandleClientError(int) {
     ConnectionState = csNoConnection;
+    UploadsInFlight.clear();
 }
 
 void TZelmont_box::DropFaultyPeer() {
@@ -158,6 +164,15 @@ void TZelmont_box::DropFaultyPeer() {
 }
 
 void TZelmont_box::ParseReplies(std::string& buffer) {
+    // A handler that runs a nested event loop (a modal box) may bring more data: it is appended
+    // to this same buffer and taken by this loop, never parsed twice by a nested one.
+    if (Parsing)
+        return;
+    Parsing = true;
+    struct Done {
+        bool& Flag;
+        ~Done() { Flag = false; }
+    } done{Parsing};
     size_t consumed = 0;
     auto finish = [&] { buffer.erase(0, std::min(consumed, buffer.size())); };
     for (;;) {
@@ -172,6 +187,8 @@ void TZelmont_box::ParseReplies(std::string& buffer) {
                 HandlePictureBody(body);
             else
                 HandleConfigBody(body);
+            if (ConnectionState < csReady)
+                return;
             continue;
         }
         if (ConnectionState != csReady)
@@ -187,7 +204,7 @@ void TZelmont_box::ParseReplies(std::string& buffer) {
         const std::string line = buffer.substr(consumed, crlf - consumed);
         consumed = crlf + 2;
         HandleReplyLine(line);
-        if (ConnectionState == csNoConnection)
+        if (ConnectionState < csReady)
             return; // the connection went, and its buffer with it
     }
     finish();

@@ -94,7 +94,8 @@ public:
     void HandleKeyDown(QKeyEvent* event);
     // A document of the document folder in the desktop's viewer; a message when it cannot.
     bool OpenDocument(const QString& name);
-    void ResizeClient(int width, int height);
+    // Alt+digit restores a maximised window first; the Alt+F sizes do not.
+    void ResizeClient(int width, int height, bool restore = true);
 
     // Configuration and firmware transfer.
     void AskConfigUpload();
@@ -125,6 +126,7 @@ protected:
     void DropFaultyPeer();
 
 private:
+    bool Parsing = false;
     void SendStartupCommand();
     void PollPictures();
     void PrepareSensorIdForm(const QString& caption, const QString& id);

@@ -279,6 +279,29 @@ TEST_F(ControllerTest, TransactWithoutDetectorAnswersNothing) {
     EXPECT_EQ(Box->QueryCleaningState(), -1);
 }
 
+// An unknown name must never become 0.0.0.0, which on Linux is this machine: the login and
+// password would go to whatever listens on that port here.
+TEST_F(ControllerTest, UnknownNameNeverReachesThisMachine) {
+    Start();
+    EXPECT_FALSE(
+        Box->OpenConnection("no-such-detector.invalid", Sim->port(), false, "kvtp", "root"));
+    EXPECT_EQ(Box->ConnectionState, csNoConnection);
+    EXPECT_FALSE(Box->OpenConnection("", Sim->port(), false, "kvtp", "root"));
+    EXPECT_EQ(Transact({"no-such-detector.invalid", Sim->port(), "root", "kvtp"}, "gt"), "");
+    Settle();
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(ControllerTest, ClosingWhileConnectingEndsInNoConnection) {
+    Start();
+    ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), false, "kvtp", "root"));
+    EXPECT_EQ(Box->ConnectionState, csConnecting);
+    Box->ConnectToHost(nullptr);
+    EXPECT_EQ(Box->ConnectionState, csNoConnection);
+    Settle();
+    EXPECT_EQ(Box->ConnectionState, csNoConnection);
+}
+
 TEST_F(ControllerTest, ChoosingAnotherDetectorDropsTheOldConnection) {
     Start();
     ConnectAndLogIn(false);

@@ -324,7 +324,7 @@ TEST_F(MenuTest, PicturesSaveLoadAndANewSize) {
 }
 
 TEST_F(MenuTest, UploadReplyIsCheckedAgainstItsOwnDocument) {
-    Box->ConnectionState = csReady;
+    StartSim();
     Box->Config->CreateDefault("Kervola 5.01", "ZELMONT_SF");
     // Pad the document to exactly 5,321 bytes.
     TXMLNode* pad = Box->Config->TopNode->AddChild("");
@@ -340,17 +340,22 @@ TEST_F(MenuTest, UploadReplyIsCheckedAgainstItsOwnDocument) {
     ASSERT_EQ(Box->UploadsInFlight.size(), 1u);
     EXPECT_EQ(Box->UploadsInFlight.front(), 5321u);
 
+    // An edit before the reply arrives must not turn the good upload into an error.
     pad->Text += "edited meanwhile";
-    Box->HandleUploadReply("sc s=5321");
+    ASSERT_TRUE(
+        WaitUntil([&] { return Box->SendingForm->TextLine()->text() != Lang(ltSendInProgress); }));
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltConfigUploaded) + "5321");
     EXPECT_EQ(Box->SendingForm->CancelButton()->text(), "Готово");
+    EXPECT_TRUE(Box->UploadsInFlight.empty());
 
-    Box->UploadConfig();
-    Box->HandleUploadReply("sc s=5336");
-    EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltCannotUploadConfig));
-    Box->UploadConfig();
+    Box->UploadsInFlight.push_back(5321);
     Box->HandleUploadReply("sc s=5320");
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), "ОШИБКА: Не удалось загрузить конфигурацию");
+
+    // Nothing goes out without a connection, so nothing is waited for.
+    Box->CloseConnection();
+    Box->UploadConfig();
+    EXPECT_TRUE(Box->UploadsInFlight.empty());
 }
 
 TEST_F(MenuTest, EditedSavedReopenedAndUploadedArrivesByteForByte) {
@@ -398,6 +403,8 @@ TEST_F(MenuTest, FirmwareUploadWithProgress) {
     StartSim();
     EXPECT_EQ(Box->UploadFirmware(), -1); // cancelled: no message
     EXPECT_TRUE(User->Informed.empty());
+    User->Files = {Dir.path() + "/no-such-firmware.bin"};
+    EXPECT_EQ(Box->UploadFirmware(), 0); // never reported as sent
     const std::string file = (Dir.path() + "/fw.bin").toStdString();
     std::string bytes(4096, '\0');
     for (size_t i = 0; i < bytes.size(); ++i)
