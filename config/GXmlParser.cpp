@@ -1,7 +1,9 @@
 #include "config/GXmlUtils.h"
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 void TXMLNode::WriteTo(std::string& out) const {
     const std::string indent(static_cast<size_t>(Level > 0 ? Level : 0), ' ');
@@ -61,11 +63,41 @@ std::string NormalizeLineEnds(const std::string& text) {
     return out;
 }
 
+bool ReadFileBytes(const std::string& path, std::string& out) {
+    out.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            out.clear();
+            return false;
+        }
+        out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
 std::unique_ptr<TXMLNode> LoadXMLFile(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
+    std::string raw;
+    if (!ReadFileBytes(fileName, raw)) {
+        XMLErrorCode = 0;
+        XMLErrorPos = 0;
         return nullptr;
-    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
     auto node = std::make_unique<TXMLNode>();
     node->LoadFromXML(NormalizeLineEnds(raw));
     if (XMLErrorCode != 0)

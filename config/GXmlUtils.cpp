@@ -35,6 +35,13 @@ std::string Trim(const std::string& s, Pos from, Pos to) {
                       : std::string();
 }
 
+// Where a refused text starts, for the error position.
+Pos FirstNonBlank(const std::string& s, Pos from, Pos to) {
+    while (from < to && IsBlank(s[static_cast<size_t>(from)]))
+        ++from;
+    return from;
+}
+
 Pos TrimRight(const std::string& s, Pos from, Pos to) {
     while (to >= from && IsBlank(s[static_cast<size_t>(to)]))
         --to;
@@ -235,7 +242,7 @@ bool ParseChildren(TXMLNode& node, const std::string& s, Pos from, Pos last) {
             if (!text.empty()) {
                 TXMLNode* child = node.AddChild("");
                 if (!child) {
-                    SetError(2, from);
+                    SetError(2, FirstNonBlank(s, from, last));
                     return false;
                 }
                 child->Text = text;
@@ -248,7 +255,7 @@ bool ParseChildren(TXMLNode& node, const std::string& s, Pos from, Pos last) {
         if (!before.empty()) {
             TXMLNode* text = node.AddChild("");
             if (!text) {
-                SetError(2, from);
+                SetError(2, FirstNonBlank(s, from, item.Lt - 1));
                 return false;
             }
             text->Text = before;
@@ -463,6 +470,8 @@ void TXMLNode::LoadFromXML(const std::string& s) {
     if (found == Found::Error)
         return;
     Name = item.Name;
+    // A top comment, CDATA section or declaration keeps its content too, or it would be written
+    // back empty.
     FillItem(*this, item);
     if (item.Kind == ItemKind::Element && item.ContentFrom <= item.ContentTo)
         ParseChildren(*this, s, item.ContentFrom, item.ContentTo);

@@ -75,5 +75,10 @@ private:
 // from and written to files.
 std::string NormalizeLineEnds(const std::string& text);
 
-// nullptr when the file is missing or does not parse.
+// The whole file as bytes; false (and nothing thrown) for a missing file, a folder or a read
+// error.
+bool ReadFileBytes(const std::string& path, std::string& out);
+
+// nullptr when the file is missing or does not parse; a file that cannot be read leaves the error
+// state clear.
 std::unique_ptr<TXMLNode> LoadXMLFile(const std::string& fileName);

@@ -119,8 +119,11 @@ char DecimalSeparator() {
     const char forced = ForcedSeparator.load();
     if (forced)
         return forced;
+    // A separator of more than one byte (some locales have one) could not be read back: '.'.
     const std::lconv* lc = std::localeconv();
-    return lc && lc->decimal_point && lc->decimal_point[0] ? lc->decimal_point[0] : '.';
+    if (!lc || !lc->decimal_point || !lc->decimal_point[0] || lc->decimal_point[1])
+        return '.';
+    return lc->decimal_point[0];
 }
 
 void SetDecimalSeparator(char separator) {

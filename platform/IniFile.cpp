@@ -1,5 +1,7 @@
 #include "platform/IniFile.h"
 
+#include "config/GXmlUtils.h"
+
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -41,11 +43,10 @@ struct IniText {
 
 IniText ReadLines(const std::string& path) {
     IniText t;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string raw;
+    if (!ReadFileBytes(path, raw))
         return t;
     t.Exists = true;
-    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (raw.find("\r\n") != std::string::npos)
         t.LineEnd = "\r\n";
     size_t start = 0;

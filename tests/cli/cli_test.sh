@@ -34,6 +34,8 @@ check "xml code 3" "XML error 3 at 0" "$("$cli" xml "$dir/bad3.xml" 2>&1 >/dev/n
 printf 'plain' > "$dir/plain.xml"
 check "xml code 1" "XML error 1 at 1" "$("$cli" xml "$dir/plain.xml" 2>&1 >/dev/null)"
 "$cli" xml "$dir/none.xml" 2>/dev/null; check "xml missing file" 1 $?
+"$cli" xml "$dir" 2>/dev/null; check "xml on a folder" 1 $?
+"$cli" config "$dir" 2>/dev/null; check "config on a folder" 1 $?
 
 # usage errors exit 2; --help exits 0.
 "$cli" >/dev/null 2>&1; check "no command" 2 $?

@@ -158,11 +158,17 @@ TEST(XmlNode, DocumentDeeperThanTheTreeFailsCleanly) {
         int Depth;
         std::string Inner;
         int Code;
-    } rows[] = {{257, "", 0}, {256, "x", 0}, {257, "x", 2}, {258, "", 2}, {3000, "", 2}};
+    } rows[] = {{257, "", 0}, {256, "x", 0}, {257, "  x", 2}, {258, "", 2}, {3000, "", 2}};
     for (const Row& r : rows) {
         TXMLNode node;
-        node.LoadFromXML(nested(r.Depth, r.Inner));
+        const std::string text = nested(r.Depth, r.Inner);
+        node.LoadFromXML(text);
         EXPECT_EQ(XMLErrorCode, r.Code) << r.Depth << r.Inner;
+        if (r.Code == 0)
+            continue;
+        // The position names what was refused: the tag's "<", or the text's first character.
+        const size_t refused = r.Inner.empty() ? text.find("<d257>") : text.find('x');
+        EXPECT_EQ(XMLErrorPos, static_cast<int>(refused) + 1) << r.Depth;
     }
 }
 

@@ -58,7 +58,10 @@ TEST(XmlWriter, LineEndsAreNormalisedLikeAFileRead) {
 }
 
 TEST(XmlFile, MissingUnparsableAndGood) {
+    XMLErrorCode = 4;
     EXPECT_EQ(LoadXMLFile("/nonexistent/kervola/x.xml"), nullptr);
+    EXPECT_EQ(XMLErrorCode, 0);                            // nothing was parsed
+    EXPECT_EQ(LoadXMLFile(::testing::TempDir()), nullptr); // a folder reads as no file
     const std::string path =
         ::testing::TempDir() + "kervola_xml_file_test_" + std::to_string(::getpid()) + ".xml";
     { std::ofstream(path, std::ios::binary) << "<a><b>"; }
