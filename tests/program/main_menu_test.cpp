@@ -132,10 +132,7 @@ TEST_F(MenuTest, ItemsInEveryMode) {
         Box->ConnectionState = r.State;
         Box->Editing = r.Editing;
         QMenu* menu = Menu(r.Index);
-        int items = 0;
-        for (QAction* a : menu->actions())
-            items += 1;
-        EXPECT_EQ(items, 22) << r.Mode;
+        EXPECT_EQ(menu->actions().size(), 22) << r.Mode;
         for (size_t i = 0; i < std::size(tags); ++i)
             EXPECT_EQ(ItemOf(menu, tags[i])->isEnabled(), r.Enabled[i] == '1')
                 << r.Mode << " tag " << tags[i];
