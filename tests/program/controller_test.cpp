@@ -113,7 +113,7 @@ TEST_F(ControllerTest, LogsInThenLoadsConfigurationAndRate) {
     EXPECT_EQ(log[0].Command, "root");
     EXPECT_EQ(log[1].Command, "kvtp");
     EXPECT_GE(log[1].Ms - log[0].Ms, 95);
-    EXPECT_LE(log[1].Ms - log[0].Ms, 300);
+    EXPECT_LE(log[1].Ms - log[0].Ms, 1000); // generous: sanitizer builds run tests side by side
     EXPECT_EQ(log[2].Command, "gc");
     EXPECT_EQ(log[3].Command, "gf");
     EXPECT_EQ(Box->Quad(0)->Id, "1");
