@@ -1,7 +1,7 @@
 #include "addressbook/Connection_manager.h"
 
 #include "platform/Folders.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 
 #include <QCheckBox>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "dialogs/day_picker_form.h"
 
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 
 #include <QComboBox>
 #include <QFont>

@@ -1,7 +1,7 @@
 #include "program/AutostartForm.h"
 
 #include "platform/IniFile.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 
 #include <QKeyEvent>
 #include <QListWidget>

@@ -4,7 +4,7 @@
 #include "dialogs/SendingForm.h"
 #include "dialogs/progress_form.h"
 #include "program/Prompts.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -4,7 +4,7 @@
 #include "dialogs/SensorIdForm.h"
 #include "platform/Folders.h"
 #include "program/Prompts.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 #include "zones/mm_timer.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 #include "addressbook/Connection_manager.h"
 #include "platform/Folders.h"
 #include "program/AutostartForm.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 #include "program/zelmont_box.h"
 #include "zones/mm_timer.h"
 

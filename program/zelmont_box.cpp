@@ -7,7 +7,7 @@
 #include "dialogs/progress_form.h"
 #include "dialogs/show_text_form.h"
 #include "program/Prompts.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 #include "zones/mm_timer.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "addressbook/Connection_manager.h"
 #include "platform/Folders.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 #include "dialogs/day_picker_form.h"
 #include "dialogs/progress_form.h"
 #include "dialogs/show_text_form.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 
 #include <QApplication>
 #include <QComboBox>

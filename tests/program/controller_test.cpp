@@ -6,7 +6,7 @@
 #include "qt_wait.h"
 #include "addressbook/Connection_manager.h"
 #include "program/Unit1.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 #include "zones/mm_timer.h"
 
 #include <QApplication>

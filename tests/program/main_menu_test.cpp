@@ -11,7 +11,7 @@
 #include "platform/Folders.h"
 #include "program/Prompts.h"
 #include "program/Unit1.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 #include "zones/FramePicture.h"
 #include "zones/mm_timer.h"
 

@@ -7,7 +7,7 @@
 #include "addressbook/HostRecords.h"
 #include "platform/Folders.h"
 #include "program/Unit1.h"
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 #include "program/zelmont_box.h"
 #include "qt_wait.h"
 

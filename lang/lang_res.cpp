@@ -1,4 +1,4 @@
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 
 #include <array>
 
@@ -23,7 +23,7 @@ constexpr const char* AboutRussian = "Программа настройки де
                                      "Версия: ";
 
 // In table order; index 0 is entry 1.
-constexpr std::array<TLangPair, LangEntryCount> Table{{
+constexpr std::array<TLangPair, LangTableSize> Table{{
     {AboutEnglish, AboutRussian},
     {"Firmware version: ", "Версия кода детектора: "},
     {"New config", "Новая конфигурация"},
@@ -145,10 +145,28 @@ constexpr std::array<TLangPair, LangEntryCount> Table{{
     {"Select connection for autoconnect.", "Выбор автоматического подключения."},
     {"Select number of days:", "Количество дней:"},
     {"All data available", "Все имеющиеся данные"}, // 106
+
+    // Settings dialog: how far the detector's clock is from the PC's.
+    {"Detector clock: %1 behind the PC", "Часы детектора отстают от ПК на %1"},
+    {"Detector clock: %1 ahead of the PC", "Часы детектора спешат относительно ПК на %1"},
+    {"Detector clock: same as the PC", "Часы детектора совпадают с часами ПК"},
+    {"s", "с"},
+    {"min", "мин"},
+    {"Not available yet", "Пока недоступно"},
+    // Data download
+
+    // Cleaning
+
+    // Recording
+
+    // Terminal
+
+    // Safe configuration work
+
 }};
 
-std::array<std::string, LangEntryCount>& Entries() {
-    static std::array<std::string, LangEntryCount> entries;
+std::array<std::string, LangTableSize>& Entries() {
+    static std::array<std::string, LangTableSize> entries;
     return entries;
 }
 
@@ -158,13 +176,13 @@ void SelectLanguage(int language) {
     if (language != LangRussian && language != LangEnglish)
         return;
     auto& entries = Entries();
-    for (int i = 0; i < LangEntryCount; ++i)
+    for (int i = 0; i < LangTableSize; ++i)
         entries[i] = language == LangRussian ? Table[i].Russian : Table[i].English;
 }
 
 const std::string& LangText(int n) {
     static const std::string empty;
-    if (n < 1 || n > LangEntryCount)
+    if (n < 1 || n > LangTableSize)
         return empty;
     return Entries()[n - 1];
 }

@@ -1,4 +1,4 @@
-#include "program/lang_res.h"
+#include "lang/lang_res.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ bool HasOuterBlank(const std::string& s) {
 
 // Must run before any other test selects a language: the table starts empty.
 TEST(LangRes, AEmptyBeforeSelectionAndOtherCodesChangeNothing) {
-    for (int n = 1; n <= LangEntryCount; ++n)
+    for (int n = 1; n <= LangTableSize; ++n)
         EXPECT_TRUE(LangText(n).empty()) << n;
     SelectLanguage(2);
     SelectLanguage(-1);
@@ -46,7 +46,7 @@ TEST_P(LangResBoth, AllEntriesFilledAndOnlyTheKnownOnesCarryOuterBlanks) {
     std::set<int> blankEnded{ltAbout, ltFirmwareVersion, ltConfigUploaded, ltIncorrectNetwork};
     if (russian)
         blankEnded.insert(ltWaitOneMinute);
-    for (int n = 1; n <= LangEntryCount; ++n) {
+    for (int n = 1; n <= LangTableSize; ++n) {
         const std::string& text = LangText(n);
         EXPECT_FALSE(text.empty()) << n;
         EXPECT_EQ(HasOuterBlank(text), blankEnded.count(n) == 1) << n << " '" << text << "'";

@@ -117,13 +117,39 @@ enum TLangIndex : int {
 };
 
 constexpr int LangEntryCount = 106;
+
+// Texts of features beyond the design's table, numbered on from 107. Each feature keeps its own
+// block here and in the table of lang_res.cpp, in the same order.
+enum TLangExtraIndex : int {
+    ltExtraBefore = LangEntryCount,
+    // Settings dialog
+    ltClockBehind,
+    ltClockAhead,
+    ltClockSame,
+    ltSecondsUnit,
+    ltMinutesUnit,
+    ltNotAvailableYet,
+    // Data download
+
+    // Cleaning
+
+    // Recording
+
+    // Terminal
+
+    // Safe configuration work
+
+    ltExtraAfter
+};
+// Every entry, the design's and ours.
+constexpr int LangTableSize = ltExtraAfter - 1;
 constexpr int LangRussian = 0;
 constexpr int LangEnglish = 1;
 
 // 0 loads the Russian texts, 1 the English ones; any other code changes nothing.
 void SelectLanguage(int language);
 
-// Entry n (1..106) in the selected language as UTF-8; empty before the first selection and for
+// Entry n (1..LangTableSize) in the selected language as UTF-8; empty before the first selection and for
 // numbers outside the table.
 const std::string& LangText(int n);
 QString Lang(int n);
