@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -66,10 +67,15 @@ SimProcess::SimProcess(const std::vector<std::string>& extra) {
     pid_ = spawn(args, out);
     if (pid_ < 0)
         throw std::runtime_error("cannot start the simulator");
-    // The first line says where it listens.
+    // One line per detector says where it listens.
+    size_t detectors = 1;
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "--detectors")
+            detectors = std::stoul(args[i + 1]);
     std::string text;
     const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    auto lines = [&text] { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); };
+    while (lines() < detectors && std::chrono::steady_clock::now() < deadline) {
         pollfd p{out, POLLIN, 0};
         if (poll(&p, 1, 100) <= 0)
             continue;
@@ -85,7 +91,18 @@ SimProcess::SimProcess(const std::vector<std::string>& extra) {
         stop();
         throw std::runtime_error("simulator did not start: " + text);
     }
-    port_ = std::stoi(text.substr(prefix.size()));
+    for (size_t at = 0; at < text.size() && ports_.size() < detectors;) {
+        if (text.compare(at, prefix.size(), prefix) != 0)
+            break;
+        ports_.push_back(std::stoi(text.substr(at + prefix.size())));
+        at = text.find('\n', at);
+        at = at == std::string::npos ? text.size() : at + 1;
+    }
+    if (ports_.size() != detectors) {
+        stop();
+        throw std::runtime_error("simulator announced too few ports: " + text);
+    }
+    port_ = ports_.front();
 }
 
 SimProcess::~SimProcess() {

@@ -19,6 +19,8 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     int port() const { return port_; }
+    // One port per detector with --detectors N, in the order of their names.
+    const std::vector<int>& ports() const { return ports_; }
     bool alive();
     // SIGTERM and the exit status (-1 when it had to be killed or died of a signal).
     int stop();
@@ -26,6 +28,7 @@ public:
 private:
     pid_t pid_ = -1;
     int port_ = 0;
+    std::vector<int> ports_;
 };
 
 // Runs the binary to completion (bounded) and returns its exit status.

@@ -86,9 +86,10 @@ bool Detector::init(std::string& error) {
             return false;
         }
     } else {
-        config->CreateDefault("KERVOLA", "ZELMONT_SF");
+        config->CreateDefault("KERVOLA", options_.name.empty() ? "ZELMONT_SF" : options_.name);
         TQuadList scratch;
-        for (int lane = 0; lane < Scene::Lanes; ++lane)
+        const int sensors = std::clamp(options_.sensors, 1, Scene::Lanes);
+        for (int lane = 0; lane < sensors; ++lane)
             config->AddSensor(scratch, std::to_string(lane + 1), Scene::lane_zone(lane));
     }
     std::string text = config->AsText();
@@ -102,6 +103,7 @@ bool Detector::init(std::string& error) {
 
     records_ =
         make_records(options_.records, static_cast<std::uint32_t>(now_seconds()), options_.seed);
+    clock_offset_ = options_.clock_offset;
     return true;
 }
 
@@ -352,7 +354,8 @@ SimOutcome Detector::handle(const std::string& line) {
         // The liquid runs low for half a minute in every two.
         const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
                                  std::chrono::steady_clock::now() - started_)
-                                 .count();
+                                 .count() +
+                             options_.level_phase;
         reply(elapsed % 120 < 90 ? "gg=0" : "gg=1");
     } else if (line == "cl" || starts_with(line, "cl ")) {
         reply("cl ok");

@@ -43,6 +43,8 @@ public:
     bool init(std::string& error);
 
     bool login_ok(const std::string& login, const std::string& password) const;
+    const std::string& login() const { return login_; }
+    const std::string& password() const { return password_; }
 
     BodyRequest body_request(const std::string& line) const;
     SimOutcome handle(const std::string& line);

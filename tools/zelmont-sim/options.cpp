@@ -21,6 +21,7 @@ std::string usage_text() {
            "FILE]\n"
            "                   [--firmware TEXT] [--fps N] [--record-size 136|144|288]\n"
            "                   [--records N] [--seed N] [--log FILE]\n"
+           "                   [--detectors N] [--write-hosts FILE]\n"
            "                   [--drop-gp K] [--slow-ms N] [--split N] [--garbage]\n"
            "                   [--close-mid-body] [--huge-announce]\n";
 }
@@ -78,6 +79,10 @@ std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
             ok = number(0, 0xFFFFFFFFLL, o.seed);
         else if (arg == "--log")
             o.log_file = value;
+        else if (arg == "--detectors")
+            ok = number(1, MaxDetectors, o.detectors);
+        else if (arg == "--write-hosts")
+            o.write_hosts = value;
         else if (arg == "--drop-gp")
             ok = number(0, 1000000, o.drop_gp);
         else if (arg == "--slow-ms")

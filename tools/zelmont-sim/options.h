@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 
+// One process serves at most this many detectors; each needs a listening socket.
+constexpr int MaxDetectors = 5000;
+
 struct SimOptions {
     int port = 8080;
     std::string bind = "127.0.0.1";
@@ -18,6 +21,18 @@ struct SimOptions {
     std::uint32_t seed = 1;
     std::string log_file;
     bool help = false;
+
+    // A fleet: `detectors` independent detectors on consecutive ports (or free ports with
+    // --port 0), and an address book that lists them.
+    int detectors = 1;
+    std::string write_hosts;
+
+    // What sets one member of a fleet apart; a single detector keeps these defaults.
+    std::string name;              // address-book label and configuration target; empty: none
+    int sensors = 4;               // lane sensors of the default configuration, 1..4
+    std::int64_t clock_offset = 0; // seconds the detector's clock runs ahead of the machine's
+    int level_phase = 0;           // seconds into the liquid level's two-minute cycle at start
+    bool idle_clock = false;       // the frame clock rests while nobody is connected
 
     // Faults for reliability tests; 0 / false = off.
     int drop_gp = 0;

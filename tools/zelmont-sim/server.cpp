@@ -8,9 +8,10 @@ namespace asio = boost::asio;
 using asio::ip::tcp;
 using boost::system::error_code;
 
-Server::Server(asio::io_context& io, Detector& detector, const SimOptions& options)
+Server::Server(asio::io_context& io, Detector& detector, const SimOptions& options,
+               SimShared& shared)
     : io_(io), detector_(detector), options_(options), acceptor_(io), accept_retry_(io),
-      clock_(io) {}
+      clock_(io), shared_(shared) {}
 
 Server::~Server() = default;
 
@@ -29,16 +30,11 @@ bool Server::start(std::string& error) {
                 ec.message();
         return false;
     }
-    if (!options_.log_file.empty()) {
-        log_.open(options_.log_file, std::ios::out | std::ios::app);
-        if (!log_) {
-            error = "cannot open log " + options_.log_file;
-            return false;
-        }
-    }
     accept();
-    next_tick_ = std::chrono::steady_clock::now();
-    schedule_tick();
+    if (!options_.idle_clock) {
+        next_tick_ = std::chrono::steady_clock::now();
+        schedule_tick();
+    }
     return true;
 }
 
@@ -81,7 +77,7 @@ void Server::accept() {
 }
 
 void Server::welcome(tcp::socket socket) {
-    const int id = next_id_++;
+    const int id = shared_.next_id++;
     if (std::chrono::steady_clock::now() < refuse_until_) {
         // Rebooting: the connection is taken and dropped at once.
         log(id, "<rebooting, refused>");
@@ -92,11 +88,16 @@ void Server::welcome(tcp::socket socket) {
     auto session = std::make_shared<Session>(std::move(socket), *this, detector_, options_, id);
     std::erase_if(sessions_, [](const auto& w) { return w.expired(); });
     sessions_.push_back(session);
-    log(id, "<connected>");
+    log(id, options_.name.empty() ? "<connected>" : "<connected " + options_.name + ">");
     session->start();
+    if (!clock_running_) {
+        next_tick_ = std::chrono::steady_clock::now();
+        schedule_tick();
+    }
 }
 
 void Server::schedule_tick() {
+    clock_running_ = true;
     const auto period = std::chrono::microseconds(1000000 / options_.fps);
     next_tick_ += period;
     const auto now = std::chrono::steady_clock::now();
@@ -104,9 +105,17 @@ void Server::schedule_tick() {
         next_tick_ = now + period; // fell far behind (stopped in a debugger): do not race
     clock_.expires_at(next_tick_);
     clock_.async_wait([this](error_code ec) {
-        if (ec || stopped_)
+        if (ec || stopped_) {
+            clock_running_ = false;
             return; // operation_aborted from stop(): ignored on purpose
+        }
         tick();
+        // Hundreds of idle detectors in one process would otherwise spend a core on frames
+        // nobody sees; the clock starts again with the next connection.
+        if (options_.idle_clock && !has_sessions()) {
+            clock_running_ = false;
+            return;
+        }
         schedule_tick();
     });
 }
@@ -119,6 +128,14 @@ void Server::tick() {
             s->push_states();
 }
 
+bool Server::has_sessions() {
+    std::erase_if(sessions_, [](const auto& w) {
+        const auto s = w.lock();
+        return !s || s->closed();
+    });
+    return !sessions_.empty();
+}
+
 void Server::reboot(const Session* keep, std::chrono::milliseconds refuse) {
     refuse_until_ = std::chrono::steady_clock::now() + refuse;
     for (auto& weak : sessions_)
@@ -127,10 +144,10 @@ void Server::reboot(const Session* keep, std::chrono::milliseconds refuse) {
 }
 
 void Server::log(int session, const std::string& text) {
-    if (!log_.is_open())
+    if (!shared_.log.is_open())
         return;
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::system_clock::now().time_since_epoch())
                         .count();
-    log_ << ms << ' ' << session << ' ' << text << '\n' << std::flush;
+    shared_.log << ms << ' ' << session << ' ' << text << '\n' << std::flush;
 }

@@ -16,14 +16,23 @@
 
 class Session;
 
+// What the detectors of one process share: one log file and one numbering of the connections,
+// so that the log of a fleet reads as one story.
+struct SimShared {
+    std::ofstream log;
+    int next_id = 1;
+};
+
 class Server {
 public:
-    Server(boost::asio::io_context& io, Detector& detector, const SimOptions& options);
+    Server(boost::asio::io_context& io, Detector& detector, const SimOptions& options,
+           SimShared& shared);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    // Binds, listens and starts accepting and ticking; false with a message on failure.
+    // Binds, listens and starts accepting and ticking; false with a message on failure. The log
+    // is the caller's to open.
     bool start(std::string& error);
     boost::asio::ip::tcp::endpoint endpoint() const;
     // Closes the acceptor and every session and stops the clock; io_context::run then returns.
@@ -39,6 +48,7 @@ private:
     void welcome(boost::asio::ip::tcp::socket socket);
     void schedule_tick();
     void tick();
+    bool has_sessions();
 
     boost::asio::io_context& io_;
     Detector& detector_;
@@ -49,7 +59,7 @@ private:
     std::chrono::steady_clock::time_point next_tick_;
     std::chrono::steady_clock::time_point refuse_until_;
     std::vector<std::weak_ptr<Session>> sessions_;
-    std::ofstream log_;
-    int next_id_ = 1;
+    SimShared& shared_;
     bool stopped_ = false;
+    bool clock_running_ = false;
 };
