@@ -25,7 +25,6 @@
 #include <QStyle>
 #include <QToolButton>
 
-#include <filesystem>
 
 std::function<void(const QString& text)> TConnect_manager::MessageHook;
 
@@ -243,19 +242,10 @@ void TConnect_manager::LoadHosts() {
     case THostsLoad::Unreadable:
         ShowMessage(FromBytes(error));
         return;
-    case THostsLoad::Recovered: {
-        // The list is written back when the dialog closes; keep the damaged original beside it
-        // so that whatever could not be read is not lost with it.
-        std::error_code ec;
-        const std::filesystem::path backup = path + ".bak";
-        std::filesystem::copy_file(path, backup, std::filesystem::copy_options::overwrite_existing,
-                                   ec);
-        if (!ec)
-            std::filesystem::permissions(
-                backup, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                ec);
+    case THostsLoad::Recovered:
+        // The list is written back when the dialog closes.
+        KeepDamagedHostsFile(path);
         break;
-    }
     case THostsLoad::Loaded:
         break;
     }

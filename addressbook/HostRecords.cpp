@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -312,6 +313,17 @@ THostsLoad LoadHostsFile(const std::string& path, std::vector<THostRec>& records
     const bool parsed = HostRecordsFromText(raw, read);
     records = std::move(read);
     return parsed ? THostsLoad::Loaded : THostsLoad::Recovered;
+}
+
+std::string KeepDamagedHostsFile(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path backup = path + ".bak";
+    std::filesystem::copy_file(path, backup, std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec)
+        return {};
+    std::filesystem::permissions(
+        backup, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, ec);
+    return backup.string();
 }
 
 bool SaveHostsFile(const std::string& path, const std::vector<THostRec>& records,

@@ -50,6 +50,10 @@ std::string HostsFileText(const std::vector<THostRec>& records);
 // Replaces `records` only for Loaded and Recovered; `error` gets the reason for Unreadable.
 THostsLoad LoadHostsFile(const std::string& path, std::vector<THostRec>& records,
                          std::string* error = nullptr);
+// Copies a file that loaded as Recovered to `path` + ".bak" (mode 0600) before the recovered
+// list is written over it, so that whatever could not be read is not lost with it. The name of
+// the copy, or empty when it could not be made.
+std::string KeepDamagedHostsFile(const std::string& path);
 // Writes through a temporary file in the same folder and renames it over `path`, mode 0600 since
 // the file holds passwords. An existing file that cannot be read is not replaced, and an empty list
 // never replaces a file that holds entries (that case succeeds without writing). On failure the

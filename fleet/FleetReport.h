@@ -1,0 +1,26 @@
+#pragma once
+// The report of a fleet run: aligned columns for people, a JSON array for scripts. Both list the
+// detectors in address-book order.
+
+#include "addressbook/HostRecords.h"
+#include "fleet/FleetResult.h"
+
+#include <string>
+#include <vector>
+
+// A header line, then one line per detector: label, address:port, "ok" or "failed", then the
+// values of `keys` (a failed row shows its error there instead). Columns are two blanks apart
+// and padded to the widest entry, counted in characters of UTF-8 text.
+std::string FleetTable(const std::vector<THostRec>& hosts,
+                       const std::vector<TFleetResult>& results,
+                       const std::vector<std::string>& keys);
+// [{"label":..,"address":..,"port":..,"ok":..,"error":.. when not ok, the command's keys}, ...]
+// with one object per line.
+std::string FleetJson(const std::vector<THostRec>& hosts,
+                      const std::vector<TFleetResult>& results);
+// A JSON string literal of bytes: valid UTF-8 passes, control characters are escaped, and a
+// byte that is not UTF-8 (an address book from a Windows-1251 machine) is taken as the
+// character of the same number, so nothing is lost.
+std::string JsonString(const std::string& bytes);
+// Characters of a UTF-8 text (bytes that are not UTF-8 count one each).
+size_t TextWidth(const std::string& bytes);

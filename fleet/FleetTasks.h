@@ -1,0 +1,41 @@
+#pragma once
+// What a fleet command does with one detector: a one-shot connection, one login, and only the
+// exchanges the command needs. Each runs on the calling thread with that thread's one-shot
+// channel, so any number may run at once on different threads.
+
+#include "fleet/FleetResult.h"
+#include "program/velt_winsock.h"
+
+#include <ctime>
+#include <string>
+
+// "gv", "gt" and "gg": firmware, drift_s and level.
+TFleetResult FleetStatus(const TSyncTarget& target);
+// "gc" saved byte for byte to `file` (through a temporary file beside it, mode 0600 since the
+// configuration holds the detector's login); file, bytes and sensors. On any failure `file` is
+// left as it was.
+TFleetResult FleetBackup(const TSyncTarget& target, const std::string& file);
+// "gt", then "st t=" with this machine's time only when the drift is more than `maxDriftS`
+// seconds either way; drift_s and synced.
+TFleetResult FleetTimeSync(const TSyncTarget& target, double maxDriftS);
+
+// --- the reading and writing behind them -------------------------------------------------------
+
+// The "gv" text after the first "=", without one enclosing double quote at each end; false when
+// the reply has no "=".
+bool FirmwareFromReply(const std::string& reply, std::string& firmware);
+// The "gt" time "yyyy-mm-dd hh:mm:ss" (a date alone is midnight) in local time; false when the
+// reply holds no real date and time.
+bool DetectorClockFromReply(const std::string& reply, std::time_t& clock);
+// "high" for state 0 of "gg", "low" for 1, "unknown" for anything else.
+std::string LevelFromReply(const std::string& reply);
+// Seconds the detector's clock is ahead, from its whole-second reading and this machine's time
+// just before the question and just after the answer.
+long long DriftSeconds(std::time_t detector, double asked, double answered);
+// The time text of "st t=": local "yyyy-mm-dd hh:mm:ss", the date alone at exactly midnight.
+std::string ClockText(std::time_t t);
+// The file name for a label: "/" and control bytes become "_", and a label that would name this
+// or the parent folder ("", ".", "..") is prefixed with "_".
+std::string FileNameForLabel(const std::string& label);
+// Writes through a temporary file in the same folder, then renames it over `path`.
+bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error);
