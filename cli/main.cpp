@@ -14,6 +14,8 @@ std::vector<TCliCommand> CommandTable() {
     std::vector<TCliCommand> table;
     AddDocumentCommands(table);
     AddAdminCommands(table);
+    AddHostsCommands(table);
+    AddFleetCommands(table);
     return table;
 }
 

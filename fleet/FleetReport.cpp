@@ -128,19 +128,24 @@ std::string FleetTable(const std::vector<THostRec>& hosts,
         }
         rows.push_back(std::move(row));
     }
-    // A failed row's error spans the figure columns, so it does not widen them.
-    std::vector<size_t> widths(header.size(), 0);
-    for (size_t i = 0; i < rows.size(); ++i)
-        for (size_t c = 0; c < rows[i].size(); ++c)
-            if (c < 3 || i == 0 || results[i - 1].Ok)
-                widths[c] = std::max(widths[c], TextWidth(rows[i][c]));
+    return AlignColumns(rows);
+}
+
+std::string AlignColumns(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<size_t> widths;
+    for (const auto& row : rows) {
+        if (row.size() > widths.size())
+            widths.resize(row.size(), 0);
+        for (size_t c = 0; c + 1 < row.size(); ++c)
+            widths[c] = std::max(widths[c], TextWidth(row[c]));
+    }
     std::string out;
     for (const auto& row : rows) {
         std::string line;
         for (size_t c = 0; c < row.size(); ++c) {
             line += row[c];
             if (c + 1 < row.size())
-                line += std::string(widths[c] - std::min(widths[c], TextWidth(row[c])) + 2, ' ');
+                line += std::string(widths[c] - TextWidth(row[c]) + 2, ' ');
         }
         out += line + "\n";
     }

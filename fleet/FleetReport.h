@@ -9,8 +9,7 @@
 #include <vector>
 
 // A header line, then one line per detector: label, address:port, "ok" or "failed", then the
-// values of `keys` (a failed row shows its error there instead). Columns are two blanks apart
-// and padded to the widest entry, counted in characters of UTF-8 text.
+// values of `keys` (a failed row shows its error there instead), in AlignColumns' layout.
 std::string FleetTable(const std::vector<THostRec>& hosts,
                        const std::vector<TFleetResult>& results,
                        const std::vector<std::string>& keys);
@@ -22,5 +21,9 @@ std::string FleetJson(const std::vector<THostRec>& hosts,
 // byte that is not UTF-8 (an address book from a Windows-1251 machine) is taken as the
 // character of the same number, so nothing is lost.
 std::string JsonString(const std::string& bytes);
+// Rows of cells as lines: cells two blanks apart, each column padded to its widest cell counted
+// in characters of UTF-8 text. A row's last cell is not padded and does not widen its column, so
+// a long error text at the end of a row leaves the columns above it as they are.
+std::string AlignColumns(const std::vector<std::vector<std::string>>& rows);
 // Characters of a UTF-8 text (bytes that are not UTF-8 count one each).
 size_t TextWidth(const std::string& bytes);

@@ -2,6 +2,7 @@
 
 #include "config/XMLConfig.h"
 #include "program/DetectorProtocol.h"
+#include "settings/AdminText.h"
 #include "zones/TFGeometry2.h"
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,18 +40,6 @@ bool Login(const TSyncTarget& target, TFleetResult& result) {
         return true;
     result.Fail("cannot connect or log in");
     return false;
-}
-
-bool Digits(const std::string& s, size_t from, size_t count, int& value) {
-    if (from + count > s.size())
-        return false;
-    value = 0;
-    for (size_t i = from; i < from + count; ++i) {
-        if (s[i] < '0' || s[i] > '9')
-            return false;
-        value = value * 10 + (s[i] - '0');
-    }
-    return true;
 }
 
 bool WriteAll(int fd, const std::string& data) {
@@ -82,27 +72,14 @@ bool FirmwareFromReply(const std::string& reply, std::string& firmware) {
 
 bool DetectorClockFromReply(const std::string& reply, std::time_t& clock) {
     // As the program reads "gt": the value after the "=" that follows the code.
-    const std::string text = ParseTimeReply(reply.size() > 3 ? reply.substr(3) : std::string());
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (!Digits(text, 0, 4, year) || !Digits(text, 5, 2, month) || !Digits(text, 8, 2, day))
+    std::optional<std::tm> t =
+        ParseDetectorTime(ParseTimeReply(reply.size() > 3 ? reply.substr(3) : std::string()));
+    if (!t)
         return false;
-    if (text.size() != 10 && (!Digits(text, 11, 2, hour) || !Digits(text, 14, 2, minute) ||
-                              !Digits(text, 17, 2, second)))
+    const std::time_t seconds = std::mktime(&*t);
+    if (seconds == static_cast<std::time_t>(-1))
         return false;
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    const std::time_t t = std::mktime(&tm);
-    // mktime moves 31 April to 1 May; a date that does not come back as given is no date.
-    if (t == static_cast<std::time_t>(-1) || tm.tm_mday != day || tm.tm_mon != month - 1 ||
-        hour > 23 || minute > 59 || second > 59)
-        return false;
-    clock = t;
+    clock = seconds;
     return true;
 }
 
@@ -123,19 +100,6 @@ long long DriftSeconds(std::time_t detector, double asked, double answered) {
     // The detector read its clock somewhere between question and answer and dropped the
     // fraction: the middle of its second against the middle of the exchange.
     return std::llround(static_cast<double>(detector) + 0.5 - (asked + answered) / 2);
-}
-
-std::string ClockText(std::time_t t) {
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[64];
-    if (tm.tm_hour == 0 && tm.tm_min == 0 && tm.tm_sec == 0)
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1,
-                      tm.tm_mday);
-    else
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", tm.tm_year + 1900,
-                      tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-    return buf;
 }
 
 std::string FileNameForLabel(const std::string& label) {
@@ -261,7 +225,9 @@ TFleetResult FleetTimeSync(const TSyncTarget& target, double maxDriftS) {
     }
     // The nearest whole second: the detector takes it as the time of arrival.
     const auto now = static_cast<std::time_t>(std::floor(Now() + 0.5));
-    if (!Ask("st t=" + ClockText(now), reply)) {
+    std::tm local{};
+    localtime_r(&now, &local);
+    if (!Ask("st t=" + FormatDetectorTime(local), reply)) {
         r.AddFlag("synced", false);
         return r.Fail("no answer to st");
     }

@@ -24,16 +24,14 @@ TFleetResult FleetTimeSync(const TSyncTarget& target, double maxDriftS);
 // The "gv" text after the first "=", without one enclosing double quote at each end; false when
 // the reply has no "=".
 bool FirmwareFromReply(const std::string& reply, std::string& firmware);
-// The "gt" time "yyyy-mm-dd hh:mm:ss" (a date alone is midnight) in local time; false when the
-// reply holds no real date and time.
+// The "gt" time "yyyy-mm-dd hh:mm:ss" in local time; false when the reply holds no real date
+// and time.
 bool DetectorClockFromReply(const std::string& reply, std::time_t& clock);
 // "high" for state 0 of "gg", "low" for 1, "unknown" for anything else.
 std::string LevelFromReply(const std::string& reply);
 // Seconds the detector's clock is ahead, from its whole-second reading and this machine's time
 // just before the question and just after the answer.
 long long DriftSeconds(std::time_t detector, double asked, double answered);
-// The time text of "st t=": local "yyyy-mm-dd hh:mm:ss", the date alone at exactly midnight.
-std::string ClockText(std::time_t t);
 // The file name for a label: "/" and control bytes become "_", and a label that would name this
 // or the parent folder ("", ".", "..") is prefixed with "_".
 std::string FileNameForLabel(const std::string& label);
