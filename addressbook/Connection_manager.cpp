@@ -25,7 +25,6 @@
 #include <QStyle>
 #include <QToolButton>
 
-
 std::function<void(const QString& text)> TConnect_manager::MessageHook;
 
 namespace {

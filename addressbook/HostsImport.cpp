@@ -108,9 +108,8 @@ std::vector<TCsvRecord> ParseCsv(const std::string& text) {
 }
 
 int TImportResult::Count(TImportOutcome outcome) const {
-    return static_cast<int>(std::count_if(Rows.begin(), Rows.end(), [outcome](const TImportRow& r) {
-        return r.Outcome == outcome;
-    }));
+    return static_cast<int>(std::count_if(
+        Rows.begin(), Rows.end(), [outcome](const TImportRow& r) { return r.Outcome == outcome; }));
 }
 
 TImportResult ImportHostsCsv(const std::string& csv, std::vector<THostRec>& records,
@@ -171,9 +170,8 @@ TImportResult ImportHostsCsv(const std::string& csv, std::vector<THostRec>& reco
         if (rec.Password.empty())
             rec.Password = DefaultPassword;
         rec.Created = now;
-        const auto same = std::find_if(records.begin(), records.end(), [&](const THostRec& r) {
-            return r.Caption == rec.Caption;
-        });
+        const auto same = std::find_if(records.begin(), records.end(),
+                                       [&](const THostRec& r) { return r.Caption == rec.Caption; });
         if (same != records.end()) {
             *same = rec;
             outcome.Outcome = TImportOutcome::Updated;

@@ -37,8 +37,9 @@ struct TImportResult {
 // Merges the table into `records`. The header line names the columns "label", "address", "port",
 // "login" and "password" in any order and case (label and address are required; others are
 // ignored). A row whose label is already listed replaces that entry in its place; a new label is
-// appended. Blanks around a field are dropped. A row with an empty label, an address that fails IsValidIpAddress or a port outside
-// 1..65535 is refused and changes nothing. An empty port is 8080, an empty login "root" and an
-// empty password "kvtp", the detector's factory login. Taken and updated entries get `now`.
+// appended. Blanks around a field are dropped. A row with an empty label, an address that fails
+// IsValidIpAddress or a port outside 1..65535 is refused and changes nothing. An empty port is
+// 8080, an empty login "root" and an empty password "kvtp", the detector's factory login. Taken and
+// updated entries get `now`.
 TImportResult ImportHostsCsv(const std::string& csv, std::vector<THostRec>& records,
                              std::time_t now);

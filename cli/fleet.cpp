@@ -131,9 +131,8 @@ int RunStatus(std::vector<std::string>& args) {
     TFleetRun run;
     if (int code = Prepare(args, StatusHelp, run); code >= 0)
         return code;
-    return Execute(
-        "status", run, [](size_t, const TSyncTarget& t) { return FleetStatus(t); },
-        {"firmware", "drift_s", "level"});
+    return Execute("status", run, [](size_t, const TSyncTarget& t) { return FleetStatus(t); },
+                   {"firmware", "drift_s", "level"});
 }
 
 int RunBackup(std::vector<std::string>& args) {
@@ -166,16 +165,15 @@ int RunBackup(std::vector<std::string>& args) {
         if (!inserted)
             clash[i] = "same file as \"" + at->second + "\" before it: " + files[i];
     }
-    return Execute(
-        "backup", run,
-        [&](size_t i, const TSyncTarget& t) {
-            if (!clash[i].empty()) {
-                TFleetResult r;
-                return r.Fail(clash[i]);
-            }
-            return FleetBackup(t, files[i]);
-        },
-        {"file", "bytes", "sensors"});
+    return Execute("backup", run,
+                   [&](size_t i, const TSyncTarget& t) {
+                       if (!clash[i].empty()) {
+                           TFleetResult r;
+                           return r.Fail(clash[i]);
+                       }
+                       return FleetBackup(t, files[i]);
+                   },
+                   {"file", "bytes", "sensors"});
 }
 
 int RunTimeSync(std::vector<std::string>& args) {
@@ -193,19 +191,20 @@ int RunTimeSync(std::vector<std::string>& args) {
     TFleetRun run;
     if (int code = Prepare(args, TimeSyncHelp, run); code >= 0)
         return code;
-    return Execute(
-        "time-sync", run,
-        [maxDrift](size_t, const TSyncTarget& t) { return FleetTimeSync(t, maxDrift); },
-        {"drift_s", "synced"});
+    return Execute("time-sync", run,
+                   [maxDrift](size_t, const TSyncTarget& t) { return FleetTimeSync(t, maxDrift); },
+                   {"drift_s", "synced"});
 }
 
 } // namespace
 
 void AddFleetCommands(std::vector<TCliCommand>& table) {
-    table.push_back({{"fleet", "status"}, "firmware, clock drift and liquid level of every detector",
-                     StatusHelp, RunStatus});
-    table.push_back({{"fleet", "backup"}, "save the configuration of every detector", BackupHelp,
-                     RunBackup});
-    table.push_back({{"fleet", "time-sync"}, "set the clocks that drifted", TimeSyncHelp,
-                     RunTimeSync});
+    table.push_back({{"fleet", "status"},
+                     "firmware, clock drift and liquid level of every detector",
+                     StatusHelp,
+                     RunStatus});
+    table.push_back(
+        {{"fleet", "backup"}, "save the configuration of every detector", BackupHelp, RunBackup});
+    table.push_back(
+        {{"fleet", "time-sync"}, "set the clocks that drifted", TimeSyncHelp, RunTimeSync});
 }

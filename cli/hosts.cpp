@@ -189,6 +189,8 @@ void AddHostsCommands(std::vector<TCliCommand>& table) {
     table.push_back({{"hosts", "add"}, "add a detector to the address book", AddHelp, RunAdd});
     table.push_back(
         {{"hosts", "remove"}, "remove a detector from the address book", RemoveHelp, RunRemove});
-    table.push_back({{"hosts", "import"}, "add or update address-book entries from a CSV table",
-                     ImportHelp, RunImport});
+    table.push_back({{"hosts", "import"},
+                     "add or update address-book entries from a CSV table",
+                     ImportHelp,
+                     RunImport});
 }

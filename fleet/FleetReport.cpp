@@ -105,8 +105,7 @@ std::string JsonString(const std::string& bytes) {
     return out + "\"";
 }
 
-std::string FleetTable(const std::vector<THostRec>& hosts,
-                       const std::vector<TFleetResult>& results,
+std::string FleetTable(const std::vector<THostRec>& hosts, const std::vector<TFleetResult>& results,
                        const std::vector<std::string>& keys) {
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> header{"LABEL", "ADDRESS", "OUTCOME"};

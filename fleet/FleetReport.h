@@ -10,13 +10,11 @@
 
 // A header line, then one line per detector: label, address:port, "ok" or "failed", then the
 // values of `keys` (a failed row shows its error there instead), in AlignColumns' layout.
-std::string FleetTable(const std::vector<THostRec>& hosts,
-                       const std::vector<TFleetResult>& results,
+std::string FleetTable(const std::vector<THostRec>& hosts, const std::vector<TFleetResult>& results,
                        const std::vector<std::string>& keys);
 // [{"label":..,"address":..,"port":..,"ok":..,"error":.. when not ok, the command's keys}, ...]
 // with one object per line.
-std::string FleetJson(const std::vector<THostRec>& hosts,
-                      const std::vector<TFleetResult>& results);
+std::string FleetJson(const std::vector<THostRec>& hosts, const std::vector<TFleetResult>& results);
 // A JSON string literal of bytes: valid UTF-8 passes, control characters are escaped, and a
 // byte that is not UTF-8 (an address book from a Windows-1251 machine) is taken as the
 // character of the same number, so nothing is lost.

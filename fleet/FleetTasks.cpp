@@ -175,10 +175,9 @@ TFleetResult FleetBackup(const TSyncTarget& target, const std::string& file) {
     // memory grows with the configurations in hand, not with the buffer.
     const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(TransferBufferSize);
     long long announced = 0;
-    const size_t got = SyncRequestBlock("gc\r\n", buffer.get(), TransferBufferSize,
-                                        [&announced](long long total, long long) {
-                                            announced = total;
-                                        });
+    const size_t got =
+        SyncRequestBlock("gc\r\n", buffer.get(), TransferBufferSize,
+                         [&announced](long long total, long long) { announced = total; });
     if (got == 0)
         return r.Fail("no configuration received");
     if (static_cast<long long>(got) < announced)

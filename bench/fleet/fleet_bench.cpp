@@ -151,8 +151,8 @@ int main(int argc, char** argv) {
         std::printf("fleet backup: %d detectors --jobs 32 %.2f s; --jobs 1 over %d %.2f s, %.1f s "
                     "scaled to %d; speed-up %.1f (goal: %d in under 5 s); peak RSS %.1f MiB for "
                     "%d, %.1f MiB for %d\n",
-                    Fleet, Seconds500, Sample, Seconds20, scaled, Fleet, scaled / Seconds500,
-                    Fleet, PeakKb500 / 1024.0, Fleet, PeakKb20 / 1024.0, Sample);
+                    Fleet, Seconds500, Sample, Seconds20, scaled, Fleet, scaled / Seconds500, Fleet,
+                    PeakKb500 / 1024.0, Fleet, PeakKb20 / 1024.0, Sample);
     }
     benchmark::Shutdown();
     return 0;

@@ -147,12 +147,12 @@ protected:
     }
     // `detectors` simulated detectors in hosts.ini, then an entry nobody answers.
     void StartFleet(int detectors, bool withDead = true) {
-        Sim = std::make_unique<SimProcess>(std::vector<std::string>{
-            "--detectors", std::to_string(detectors), "--write-hosts", Hosts(), "--log",
-            (Dir / "sim.log").string()});
+        Sim = std::make_unique<SimProcess>(
+            std::vector<std::string>{"--detectors", std::to_string(detectors), "--write-hosts",
+                                     Hosts(), "--log", (Dir / "sim.log").string()});
         if (withDead) {
-            const TCliRun add = Run(
-                {"hosts", "add", "DEAD", "127.0.0.1", "--port", std::to_string(ClosedPort())});
+            const TCliRun add =
+                Run({"hosts", "add", "DEAD", "127.0.0.1", "--port", std::to_string(ClosedPort())});
             ASSERT_EQ(add.Exit, 0) << add.Err;
         }
     }
@@ -377,10 +377,11 @@ TEST_F(FleetCli, ImportTakesUpdatesAndRefusesRowsWithTheirLineNumbers) {
 
 TEST_F(FleetCli, DamagedAddressBookIsKeptBesideTheEntriesRecoveredFromIt) {
     // An entry with a Windows-1251 password, then a cut-off file.
-    const std::string damaged = "<kervola>\r\n"
-                                " <rec caption=\"A\" ip=\"10.0.0.1\" port=\"8080\" login=\"root\" "
-                                "pass=\"\xEF\xE0\xF0\xEE\xEB\xFC\" created=\"01.02.2025 10:00:00\"/>\r\n"
-                                " <rec caption=\"B\" ip=\"10.0.0.2\" port=\"80";
+    const std::string damaged =
+        "<kervola>\r\n"
+        " <rec caption=\"A\" ip=\"10.0.0.1\" port=\"8080\" login=\"root\" "
+        "pass=\"\xEF\xE0\xF0\xEE\xEB\xFC\" created=\"01.02.2025 10:00:00\"/>\r\n"
+        " <rec caption=\"B\" ip=\"10.0.0.2\" port=\"80";
     WriteFile(Hosts(), damaged);
     const TCliRun add = Run({"hosts", "add", "C", "10.0.0.3"});
     EXPECT_EQ(add.Exit, 0) << add.Err;

@@ -74,7 +74,9 @@ SimProcess::SimProcess(const std::vector<std::string>& extra) {
             detectors = std::stoul(args[i + 1]);
     std::string text;
     const auto deadline = std::chrono::steady_clock::now() + 5s;
-    auto lines = [&text] { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); };
+    auto lines = [&text] {
+        return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    };
     while (lines() < detectors && std::chrono::steady_clock::now() < deadline) {
         pollfd p{out, POLLIN, 0};
         if (poll(&p, 1, 100) <= 0)

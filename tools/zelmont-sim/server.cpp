@@ -10,8 +10,8 @@ using boost::system::error_code;
 
 Server::Server(asio::io_context& io, Detector& detector, const SimOptions& options,
                SimShared& shared)
-    : io_(io), detector_(detector), options_(options), acceptor_(io), accept_retry_(io),
-      clock_(io), shared_(shared) {}
+    : io_(io), detector_(detector), options_(options), acceptor_(io), accept_retry_(io), clock_(io),
+      shared_(shared) {}
 
 Server::~Server() = default;
 
