@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 std::string member_name(int index) {
     char buf[32];
@@ -30,11 +31,14 @@ SimOptions member_options(const SimOptions& base, int index) {
 
 bool write_hosts(const std::string& path, const std::vector<MemberAddress>& members,
                  const std::string& login, const std::string& password, std::string& error) {
+    // A fresh data folder for a demo or a test is made here rather than by every caller.
+    std::error_code ignored;
+    const auto folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ignored);
     std::vector<THostRec> records;
     const std::time_t now = std::time(nullptr);
     for (const auto& m : members)
         records.push_back({m.name, m.address, m.port, login, password, now});
-    if (!SaveHostsFile(path, records, &error))
-        return false;
-    return true;
+    return SaveHostsFile(path, records, &error);
 }
