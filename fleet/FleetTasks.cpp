@@ -112,7 +112,7 @@ std::string FileNameForLabel(const std::string& label) {
     return name;
 }
 
-bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error) {
+bool WritePrivateFile(const std::string& path, const std::string& bytes, std::string& error) {
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data()); // mode 0600
     if (fd < 0) {
@@ -193,7 +193,7 @@ TFleetResult FleetBackup(const TSyncTarget& target, const std::string& file) {
     config.ReadSensors(zones);
 
     std::string error;
-    if (!WriteFileReplacing(file, bytes, error))
+    if (!WritePrivateFile(file, bytes, error))
         return r.Fail(error);
     r.AddText("file", file);
     r.AddNumber("bytes", static_cast<long long>(got));

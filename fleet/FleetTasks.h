@@ -35,5 +35,6 @@ long long DriftSeconds(std::time_t detector, double asked, double answered);
 // The file name for a label: "/" and control bytes become "_", and a label that would name this
 // or the parent folder ("", ".", "..") is prefixed with "_".
 std::string FileNameForLabel(const std::string& label);
-// Writes through a temporary file in the same folder, then renames it over `path`.
-bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error);
+// Writes through a temporary file (mode 0600) in the same folder, then renames it over `path`:
+// a failed write leaves an older file as it was, and nobody else can read the bytes.
+bool WritePrivateFile(const std::string& path, const std::string& bytes, std::string& error);
