@@ -105,8 +105,8 @@ int Execute(const std::string& name, const TFleetRun& run,
     const bool live = ::isatty(STDERR_FILENO) == 1;
     std::atomic<size_t> failed{0};
     auto line = [&](size_t done) {
-        std::cerr << "\rfleet " << name << ": " << done << "/" << count << " done, "
-                  << failed.load() << " failed" << std::flush;
+        std::cerr << (live ? "\r" : "") << "fleet " << name << ": " << done << "/" << count
+                  << " done, " << failed.load() << " failed" << std::flush;
     };
     RunBounded(
         count, run.Jobs,
