@@ -127,6 +127,30 @@ int Execute(const std::string& name, const TFleetRun& run,
     return failed.load() == 0 ? ExitOk : ExitFailure;
 }
 
+// Makes `dir` when missing and names one file in it per selected entry. Two labels that give one
+// file would overwrite each other's in whatever order they finish: the first in the address
+// book keeps the name, the later ones get `clash` texts and are not contacted. An exit code when
+// the folder cannot be made, else -1.
+int FilesInFolder(const TFleetRun& run, std::string dir, const std::string& extension,
+                  std::vector<std::string>& files, std::vector<std::string>& clash) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir, ec))
+        return Fail(dir, "cannot make the folder");
+    if (dir.back() != '/')
+        dir += '/';
+    files.assign(run.Hosts.size(), {});
+    clash.assign(run.Hosts.size(), {});
+    std::map<std::string, std::string> taken;
+    for (size_t i = 0; i < run.Hosts.size(); ++i) {
+        files[i] = dir + FileNameForLabel(run.Hosts[i].Caption) + extension;
+        const auto [at, inserted] = taken.emplace(files[i], run.Hosts[i].Caption);
+        if (!inserted)
+            clash[i] = "same file as \"" + at->second + "\" before it: " + files[i];
+    }
+    return -1;
+}
+
 int RunStatus(std::vector<std::string>& args) {
     TFleetRun run;
     if (int code = Prepare(args, StatusHelp, run); code >= 0)
@@ -147,24 +171,9 @@ int RunBackup(std::vector<std::string>& args) {
         dir = ComputeDataFolder() + "backup";
     if (dir.empty())
         return Usage(BackupHelp, "-o needs a folder");
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir, ec))
-        return Fail(dir, "cannot make the folder");
-    if (dir.back() != '/')
-        dir += '/';
-
-    // Two labels that give one file would overwrite each other's backup in whatever order
-    // they finish; the first in the address book keeps the name.
-    std::vector<std::string> files(run.Hosts.size());
-    std::vector<std::string> clash(run.Hosts.size());
-    std::map<std::string, std::string> taken;
-    for (size_t i = 0; i < run.Hosts.size(); ++i) {
-        files[i] = dir + FileNameForLabel(run.Hosts[i].Caption) + ".xml";
-        const auto [at, inserted] = taken.emplace(files[i], run.Hosts[i].Caption);
-        if (!inserted)
-            clash[i] = "same file as \"" + at->second + "\" before it: " + files[i];
-    }
+    std::vector<std::string> files, clash;
+    if (int code = FilesInFolder(run, dir, ".xml", files, clash); code >= 0)
+        return code;
     return Execute("backup", run,
                    [&](size_t i, const TSyncTarget& t) {
                        if (!clash[i].empty()) {

@@ -237,6 +237,22 @@ TEST_F(FleetCli, BackupSavesEachConfigurationAndAFailureKeepsTheOlderFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
 }
 
+TEST_F(FleetCli, LabelsThatGiveOneFileNeverOverwriteEachOther) {
+    StartFleet(1, false);
+    const std::string port = std::to_string(Sim->ports()[0]);
+    ASSERT_EQ(Run({"hosts", "add", "../a/b", "127.0.0.1", "--port", port}).Exit, 0);
+    ASSERT_EQ(Run({"hosts", "add", ".._a_b", "127.0.0.1", "--port", port}).Exit, 0);
+    const TCliRun run = Run({"fleet", "backup", "-o", (Dir / "out").string(), "--json"});
+    EXPECT_EQ(run.Exit, 1);
+    auto rows = ByLabel(JsonOf(run));
+    EXPECT_TRUE(rows["../a/b"]["ok"].toBool());
+    EXPECT_EQ(rows["../a/b"]["file"].toString().toStdString(),
+              (Dir / "out" / ".._a_b.xml").string());
+    EXPECT_FALSE(rows[".._a_b"]["ok"].toBool());
+    EXPECT_TRUE(fs::exists(Dir / "out" / ".._a_b.xml"));
+    EXPECT_FALSE(fs::exists(Dir / "a")); // nothing outside the folder
+}
+
 TEST_F(FleetCli, TimeSyncSetsOnlyTheClocksBeyondTheLimit) {
     StartFleet(3);
     const TCliRun first = Run({"fleet", "time-sync", "--json"});
