@@ -59,9 +59,14 @@ void FakeDetector::Serve() {
         const int fd = ::accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
-        Talk(fd);
-        ::close(fd);
+        // A program keeps its main connection open beside the one-shot ones.
+        Talks.emplace_back([this, fd] {
+            Talk(fd);
+            ::close(fd);
+        });
     }
+    for (std::thread& t : Talks)
+        t.join();
 }
 
 void FakeDetector::Talk(int fd) {

@@ -1,7 +1,8 @@
 #pragma once
 // A scripted detector on loopback for replies the simulator never gives: odd record sizes,
 // blocks cut short. It answers the login, then each command line with the scripted bytes of the
-// first key the line starts with, and can drop the connection right after a reply.
+// first key the line starts with, and can drop the connection right after a reply. Each
+// connection is served on a thread of its own.
 
 #include <atomic>
 #include <map>
@@ -37,4 +38,5 @@ private:
     mutable std::mutex Lock;
     std::vector<std::string> Received;
     std::thread Worker;
+    std::vector<std::thread> Talks; // used by Worker only
 };
