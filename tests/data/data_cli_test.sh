@@ -21,6 +21,7 @@ check() { # name expected actual
 
 start_sim() { # simulator options; sets port
     stop_sim
+    : > "$dir/sim.out"
     "$simulator" --port 0 "$@" > "$dir/sim.out" 2>/dev/null &
     sim_pid=$!
     port=
