@@ -1,9 +1,9 @@
-// The download procedure against the detector simulator, and against a scripted detector for the
-// replies the simulator never gives. Real files in a temporary folder of this process.
+// The download procedure's rules, and the download against a scripted detector for the replies
+// the simulator never gives (the simulator's own downloads run through the program and the
+// command line). Real files in a temporary folder of this process.
 #include "data/DataDownload.h"
 
 #include "../sim/sim_harness.h"
-#include "data/velt_data.h"
 #include "fake_detector.h"
 #include "tz_guard.h"
 
@@ -14,7 +14,6 @@
 #include <fstream>
 #include <future>
 #include <iterator>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -106,86 +105,6 @@ protected:
     }
     fs::path Dir;
 };
-
-class SimDownload : public DownloadTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(SimDownload, TableAndRawBytesAgreeForEachRecordSize) {
-    const int size = GetParam();
-    SimProcess sim({"--record-size", std::to_string(size), "--records", "40"});
-    TDownloadRequest table = Request(sim.port(), "d.csv");
-    long long lastTotal = -1, lastDone = -1;
-    table.Progress = [&](long long total, long long done) {
-        lastTotal = total;
-        lastDone = done;
-    };
-    const TDownloadOutcome t = DownloadDataFile(table);
-    EXPECT_EQ(t.Status, TDownloadStatus::Done);
-    EXPECT_EQ(t.Bytes, 40LL * size);
-    EXPECT_EQ(t.RecordSize, size);
-    EXPECT_EQ(t.Records, 40);
-    EXPECT_TRUE(t.Table);
-    EXPECT_EQ(lastTotal, 40LL * size);
-    EXPECT_EQ(lastDone, 40LL * size);
-
-    const TDownloadOutcome r = DownloadDataFile(Request(sim.port(), "d.Bin"));
-    EXPECT_EQ(r.Status, TDownloadStatus::Done);
-    EXPECT_FALSE(r.Table);
-    const std::string raw = Read(table.File.substr(0, table.File.size() - 3) + "Bin");
-    ASSERT_EQ(raw.size(), 40u * static_cast<size_t>(size));
-
-    std::string expected;
-    ASSERT_TRUE(RecordsToText(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size(), size,
-                              StandardBiasMinutes(), expected));
-    const std::string text = Read(table.File);
-    EXPECT_EQ(text, expected);
-    std::istringstream lines(text);
-    std::string first;
-    std::getline(lines, first);
-    EXPECT_EQ(std::count(first.begin(), first.end(), ','), size == 288 ? 60 : 22);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 40);
-    EXPECT_EQ(FileCount(), 2u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, SimDownload, ::testing::Values(136, 144, 288));
-
-TEST_F(DownloadTest, OldFirmwareGetsTheBytesAsReceivedWhateverTheName) {
-    const std::string log = (Dir / "sim.log").string();
-    SimProcess sim({"--record-size", "144", "--records", "7", "--log", log});
-    const TDownloadOutcome o = DownloadDataFile(Request(sim.port(), "old.csv", 37));
-    EXPECT_EQ(o.Status, TDownloadStatus::Done);
-    EXPECT_EQ(o.Bytes, 7 * 144);
-    EXPECT_FALSE(o.Table);
-    EXPECT_EQ(Read((Dir / "old.csv").string()).size(), 7u * 144);
-    const std::string sent = Read(log);
-    EXPECT_NE(sent.find(" gd\n"), std::string::npos);
-    EXPECT_EQ(sent.find("gb stat"), std::string::npos);
-}
-
-TEST_F(DownloadTest, DaysBackSelectRecentRecordsOnly) {
-    const std::string log = (Dir / "sim.log").string();
-    SimProcess sim({"--records", "100", "--log", log});
-    TDownloadRequest r = Request(sim.port(), "recent.csv");
-    r.StartText = DownloadStartText(1, std::time(nullptr));
-    const TDownloadOutcome o = DownloadDataFile(r);
-    EXPECT_EQ(o.Status, TDownloadStatus::Done);
-    EXPECT_GT(o.Records, 5);  // 100 records over ten days: about ten a day
-    EXPECT_LT(o.Records, 20);
-    EXPECT_NE(Read(log).find(" gb ltim=" + r.StartText + ",0\n"), std::string::npos);
-}
-
-TEST_F(DownloadTest, EmptyAnswerLeavesAnEmptyTableButNoBinaryFile) {
-    SimProcess sim({"--records", "0"});
-    const std::string table = (Dir / "t.csv").string(), raw = (Dir / "t.bin").string();
-    Write(table, "older table");
-    Write(raw, "older bytes");
-    EXPECT_EQ(DownloadDataFile(Request(sim.port(), "t.csv")).Status, TDownloadStatus::NoData);
-    EXPECT_TRUE(fs::exists(table));
-    EXPECT_EQ(Read(table), "");
-    EXPECT_EQ(DownloadDataFile(Request(sim.port(), "t.bin")).Status, TDownloadStatus::NoData);
-    EXPECT_EQ(Read(raw), "older bytes");
-    EXPECT_EQ(DownloadDataFile(Request(sim.port(), "g.bin", 37)).Status, TDownloadStatus::NoData);
-    EXPECT_FALSE(fs::exists(Dir / "g.bin"));
-}
 
 TEST_F(DownloadTest, SeveralDetectorsAtOnceOnTheirOwnThreads) {
     SimProcess a({"--record-size", "136", "--records", "300"});

@@ -176,13 +176,6 @@ TEST(RecordText, ReadsRecordsAtAnyAlignment) {
     EXPECT_EQ(RecordToText(shifted.data() + 3, 288, 6, 0), NumberedLine(61));
 }
 
-TEST(RecordText, ClassCountLimitsThePerClassColumns) {
-    const RecordBytes r = NumberedRecord(136);
-    EXPECT_EQ(Columns(RecordToText(r.Data(), 136, 2, 0)).size(), 15u);
-    EXPECT_EQ(RecordToText(r.Data(), 136, 99, 0), NumberedLine(23));
-    EXPECT_EQ(RecordToText(r.Data(), 200, 6, 0), "");
-}
-
 TEST(TimeText, DateAloneAtMidnightAndBiasApplied) {
     const struct {
         std::uint32_t Seconds;
