@@ -67,13 +67,15 @@ char* PutRounded(char* p, double v) {
     if (!std::isfinite(v))
         return p;
     const double below = std::floor(v);
-    const double fraction = v - below; // exact: the fraction's bits are those of v
-    double r = below;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0))
-        r = below + 1;
-    if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0))
+    if (!(below >= -9223372036854775808.0 && below < 9223372036854775808.0))
         return p;
-    return PutInt(p, static_cast<long long>(r));
+    long long n = static_cast<long long>(below);
+    // Exact: the fraction's bits are those of v. A value with a fraction is below 2^52, so the
+    // step up cannot overflow.
+    const double fraction = v - below;
+    if (fraction > 0.5 || (fraction == 0.5 && (n & 1) != 0))
+        ++n;
+    return PutInt(p, n);
 }
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian), without the C library's
