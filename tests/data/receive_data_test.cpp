@@ -13,6 +13,7 @@
 #include "platform/Folders.h"
 #include "program/Prompts.h"
 #include "program/Unit1.h"
+#include "settings/Settings_form.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -176,6 +177,28 @@ TEST_F(ReceiveTest, TypedDaysAskForRecentRecords) {
     EXPECT_GT(bytes, 0);
     EXPECT_LT(bytes, 50 * 136);
     EXPECT_TRUE(Sent("gb ltim=" + before + ",0") || Sent("gb ltim=" + after + ",0"));
+}
+
+TEST_F(ReceiveTest, SettingsCommandReportsTheOutcome) {
+    StartSim({"--records", "3"});
+    ASSERT_TRUE(Box->SettingsForm);
+    User->Files = {PathOf("ok.csv")};
+    int code = scReceiveData;
+    std::string text;
+    Box->ExecuteSettingsCommand(Box->SettingsForm, code, text);
+    EXPECT_EQ(code, 3 * 136);
+    EXPECT_FALSE(Box->ProgressForm->isVisible());
+    ASSERT_EQ(User->Informed.size(), 1u);
+    EXPECT_EQ(User->Informed[0], Lang(ltFileDownloaded));
+
+    Sim->stop(); // the detector went away after the main connection was made
+    User->Files = {PathOf("gone.csv")};
+    code = scReceiveData;
+    Box->ExecuteSettingsCommand(Box->SettingsForm, code, text);
+    EXPECT_EQ(code, 0);
+    ASSERT_EQ(User->Informed.size(), 2u);
+    EXPECT_EQ(User->Informed[1], Lang(ltFileDownloadError));
+    EXPECT_FALSE(QFile::exists(PathOf("gone.csv")));
 }
 
 TEST_F(ReceiveTest, FailedDownloadsAndTheirMessages) {
