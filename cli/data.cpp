@@ -45,7 +45,8 @@ int RunConvert(std::vector<std::string>& args) {
     int size = 0;
     const auto [end, error] =
         std::from_chars(sizeText.data(), sizeText.data() + sizeText.size(), size);
-    if (error != std::errc() || end != sizeText.data() + sizeText.size() || !IsKnownRecordSize(size))
+    if (error != std::errc() || end != sizeText.data() + sizeText.size() ||
+        !IsKnownRecordSize(size))
         return Usage(ConvertHelp, "--record-size takes 136, 144 or 288, not " + sizeText);
     if (args.size() != 1)
         return Usage(ConvertHelp, args.empty() ? "IN is needed" : "more than one IN");
@@ -96,7 +97,8 @@ int RunDownload(std::vector<std::string>& args) {
         return Fail(TargetName(target), "cannot reach the detector");
     // The firmware text is what follows the "=" of the reply, as on the main connection.
     const std::size_t equal = reply.find('=');
-    const std::string version = equal == std::string::npos ? std::string() : reply.substr(equal + 1);
+    const std::string version =
+        equal == std::string::npos ? std::string() : reply.substr(equal + 1);
 
     TDownloadRequest request;
     request.Target = target;

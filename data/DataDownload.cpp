@@ -38,11 +38,12 @@ TBlock RequestBlock(const std::string& command, std::uint8_t* buffer,
 std::string TempNameBeside(const std::string& path, int attempt) {
     static std::atomic<unsigned> counter{0};
     const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     return folder + "." + name + "." + std::to_string(::getpid()) + "-" +
-           std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id()) % 100000) +
-           "-" + std::to_string(counter++) + "-" + std::to_string(attempt) + ".part";
+           std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id()) % 100000) + "-" +
+           std::to_string(counter++) + "-" + std::to_string(attempt) + ".part";
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
@@ -165,8 +166,7 @@ TDownloadOutcome DownloadDataFile(const TDownloadRequest& request) {
             outcome.Status = TDownloadStatus::NoRecordSize;
             return outcome;
         }
-        block = RequestBlock("gb ltim=" + request.StartText + ",0", buffer.get(),
-                             request.Progress);
+        block = RequestBlock("gb ltim=" + request.StartText + ",0", buffer.get(), request.Progress);
     }
     SyncClose();
 

@@ -55,7 +55,8 @@ int ReceiveDataFile(const TReceiveDataContext& c) {
     c.DayPicker->move(c.ClientOrigin + QPoint(60, 60));
     if (!c.Prompts->Exec(c.DayPicker))
         return -1;
-    const std::string start = DownloadStartText(DaysOf(c.DayPicker->DaysText()), std::time(nullptr));
+    const std::string start =
+        DownloadStartText(DaysOf(c.DayPicker->DaysText()), std::time(nullptr));
 
     TFileQuestion question;
     question.Title = Lang(ltReceiveDataFile);

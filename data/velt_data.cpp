@@ -13,10 +13,10 @@ struct TLayout {
     std::size_t Time;
     std::size_t Int3;
     std::size_t Int4;
-    std::size_t Classes;     // 6 x int32, columns 8-13
+    std::size_t Classes; // 6 x int32, columns 8-13
     std::size_t Int22;
     std::size_t Int23;
-    std::size_t Double6;     // column 6 comes before column 5 in the record
+    std::size_t Double6; // column 6 comes before column 5 in the record
     std::size_t Double5;
     std::size_t ClassDoubles; // 6 x float64, columns 14-19
     std::size_t Double7;

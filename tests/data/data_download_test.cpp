@@ -24,10 +24,18 @@ TEST(DownloadRules, FirmwareNumberIsTheLastTokenOfTheVersionText) {
         const char* Text;
         int Number;
     } rows[] = {
-        {"\"Zelmont SF 5.2 38\"", 38}, {"\"Zelmont SF 5.2 37\"", 37}, {"Zelmont 40", 40},
-        {"\"x 39", 39},               {"x 39\"", 39},               {"38", 0},
-        {"\"38\"", 0},                {"x 38 ", 0},                 {"x 5.2", 0},
-        {"x 39\"\"", 0},              {"", 0},                      {"a -1", -1},
+        {"\"Zelmont SF 5.2 38\"", 38},
+        {"\"Zelmont SF 5.2 37\"", 37},
+        {"Zelmont 40", 40},
+        {"\"x 39", 39},
+        {"x 39\"", 39},
+        {"38", 0},
+        {"\"38\"", 0},
+        {"x 38 ", 0},
+        {"x 5.2", 0},
+        {"x 39\"\"", 0},
+        {"", 0},
+        {"a -1", -1},
     };
     for (const auto& row : rows)
         EXPECT_EQ(FirmwareNumber(row.Text), row.Number) << row.Text;
@@ -175,8 +183,7 @@ TEST_F(DownloadTest, NoDetectorAndUnwritableFiles) {
         FakeDetector gone({});
         closedPort = gone.Port();
     }
-    EXPECT_EQ(DownloadDataFile(Request(closedPort, "x.csv")).Status,
-              TDownloadStatus::NoConnection);
+    EXPECT_EQ(DownloadDataFile(Request(closedPort, "x.csv")).Status, TDownloadStatus::NoConnection);
 
     SimProcess sim({"--records", "3"});
     TDownloadRequest r = Request(sim.port(), "missing-folder/x.csv");

@@ -22,7 +22,9 @@ public:
             Bytes.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
         return *this;
     }
-    RecordBytes& I32(std::size_t at, std::int32_t v) { return U32(at, static_cast<std::uint32_t>(v)); }
+    RecordBytes& I32(std::size_t at, std::int32_t v) {
+        return U32(at, static_cast<std::uint32_t>(v));
+    }
     RecordBytes& F64(std::size_t at, double v) {
         std::uint64_t bits;
         std::memcpy(&bits, &v, sizeof bits);
@@ -53,12 +55,12 @@ struct Place {
     bool IsDouble;
 };
 const std::vector<Place> Places = {
-    {1, 0, 0, false},     {3, 8, 12, false},    {4, 12, 16, false},   {5, 56, 64, true},
-    {6, 48, 56, true},    {7, 112, 120, true},  {8, 16, 20, false},   {9, 20, 24, false},
-    {10, 24, 28, false},  {11, 28, 32, false},  {12, 32, 36, false},  {13, 36, 40, false},
-    {14, 64, 72, true},   {15, 72, 80, true},   {16, 80, 88, true},   {17, 88, 96, true},
-    {18, 96, 104, true},  {19, 104, 112, true}, {20, 120, 128, true}, {21, 128, 136, true},
-    {22, 40, 44, false},  {23, 44, 48, false},
+    {1, 0, 0, false},    {3, 8, 12, false},    {4, 12, 16, false},   {5, 56, 64, true},
+    {6, 48, 56, true},   {7, 112, 120, true},  {8, 16, 20, false},   {9, 20, 24, false},
+    {10, 24, 28, false}, {11, 28, 32, false},  {12, 32, 36, false},  {13, 36, 40, false},
+    {14, 64, 72, true},  {15, 72, 80, true},   {16, 80, 88, true},   {17, 88, 96, true},
+    {18, 96, 104, true}, {19, 104, 112, true}, {20, 120, 128, true}, {21, 128, 136, true},
+    {22, 40, 44, false}, {23, 44, 48, false},
 };
 
 // Every field holds its own column number, so any misplaced field shows in the text.
@@ -193,7 +195,8 @@ TEST(TimeText, DateAloneAtMidnightAndBiasApplied) {
         {4294967295u, 0, "2106-02-07 06:28:15"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(UnixTimeToText(row.Seconds, row.Bias), row.Text) << row.Seconds << " " << row.Bias;
+        EXPECT_EQ(UnixTimeToText(row.Seconds, row.Bias), row.Text)
+            << row.Seconds << " " << row.Bias;
 }
 
 TEST(TimeText, LocalStandardTimeWhateverTheDate) {
@@ -233,7 +236,8 @@ TEST(RecordTable, WholeRecordsOnlyEachLineEndedByCrLf) {
 
     std::string untouched = "kept";
     EXPECT_FALSE(RecordsToText(two.data(), two.size() - 1, 144, 0, untouched));
-    EXPECT_FALSE(RecordsToText(two.data(), two.size(), 136, 0, untouched)); // 288 bytes: not whole 136s
+    EXPECT_FALSE(
+        RecordsToText(two.data(), two.size(), 136, 0, untouched)); // 288 bytes: not whole 136s
     EXPECT_FALSE(RecordsToText(two.data(), 200, 200, 0, untouched));
     EXPECT_EQ(untouched, "kept");
     std::string empty;
