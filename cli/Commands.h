@@ -21,6 +21,7 @@ struct TCliCommand {
 
 void AddDocumentCommands(std::vector<TCliCommand>& table);
 void AddAdminCommands(std::vector<TCliCommand>& table);
+void AddDataCommands(std::vector<TCliCommand>& table);
 void AddHostsCommands(std::vector<TCliCommand>& table);
 void AddFleetCommands(std::vector<TCliCommand>& table);
 
