@@ -3,6 +3,7 @@
 #include "addressbook/HostRecords.h"
 #include "cli/AddressBook.h"
 #include "cli/Commands.h"
+#include "data/DataDownload.h"
 #include "fleet/FleetPool.h"
 #include "fleet/FleetReport.h"
 #include "fleet/FleetTasks.h"
@@ -10,6 +11,8 @@
 
 #include <atomic>
 #include <charconv>
+#include <cmath>
+#include <ctime>
 #include <filesystem>
 #include <fnmatch.h>
 #include <functional>
@@ -56,6 +59,20 @@ const std::string TimeSyncHelp =
     "Reads each detector's clock (\"gt\") and, only where it is more than S seconds (default 2)\n"
     "off this machine's, sets it to this machine's local time (\"st t=\"). Keys: drift_s (before\n"
     "setting), synced (true when set).\n\n" +
+    CommonHelp;
+
+const std::string DataDownloadHelp =
+    "usage: kervola-cli fleet data-download [--days N] -o DIR [--raw] [--only PATTERN]\n"
+    "                                       [--jobs N] [--json]\n"
+    "\n"
+    "Downloads each detector's buffered traffic data as the program does (\"gv\" for the\n"
+    "firmware number, then \"gb stat\" and \"gb ltim=\", or \"gd\" below firmware 38) into\n"
+    "DIR/LABEL.csv as the text table, or DIR/LABEL.bin with the bytes as received with --raw.\n"
+    "Firmware below 38 sends no records a table can be made of: its bytes go to DIR/LABEL.bin.\n"
+    "--days N (default 0: all data) asks for the last N days, counted back from now on this\n"
+    "machine's clock (fractions allowed). DIR is made when missing. \"/\" in a label becomes\n"
+    "\"_\"; of two entries whose labels give the same file, only the first is downloaded.\n"
+    "Keys: file, bytes, records (null when the firmware sends no record size).\n\n" +
     CommonHelp;
 
 struct TFleetRun {
@@ -185,18 +202,53 @@ int RunBackup(std::vector<std::string>& args) {
                    {"file", "bytes", "sensors"});
 }
 
+// A plain decimal number, 0 or more, with "." whatever the user's locale, as scripts write it.
+bool NonNegativeNumber(const std::string& text, double& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value) &&
+           value >= 0;
+}
+
+int RunDataDownload(std::vector<std::string>& args) {
+    std::string daysText, dir, problem;
+    const bool hasDays = TakeOption(args, "--days", daysText, problem);
+    const bool hasDir = TakeOption(args, "-o", dir, problem);
+    const bool raw = TakeFlag(args, "--raw");
+    if (!problem.empty())
+        return Usage(DataDownloadHelp, problem);
+    double days = 0;
+    if (hasDays && !NonNegativeNumber(daysText, days))
+        return Usage(DataDownloadHelp,
+                     "--days takes a number of days (0 or more), not " + daysText);
+    if (!hasDir || dir.empty())
+        return Usage(DataDownloadHelp, "-o DIR is needed");
+    TFleetRun run;
+    if (int code = Prepare(args, DataDownloadHelp, run); code >= 0)
+        return code;
+    std::vector<std::string> bases, clash;
+    if (int code = FilesInFolder(run, dir, "", bases, clash); code >= 0)
+        return code;
+    // One start for the whole fleet, so every detector is asked for the same span.
+    const std::string start = DownloadStartText(days, std::time(nullptr));
+    return Execute("data-download", run,
+                   [&](size_t i, const TSyncTarget& t) {
+                       if (!clash[i].empty()) {
+                           TFleetResult r;
+                           return r.Fail(clash[i]);
+                       }
+                       return FleetDataDownload(t, start, bases[i], raw);
+                   },
+                   {"file", "bytes", "records"});
+}
+
 int RunTimeSync(std::vector<std::string>& args) {
     std::string limit, problem;
     const bool hasLimit = TakeOption(args, "--max-drift", limit, problem);
     if (!problem.empty())
         return Usage(TimeSyncHelp, problem);
     double maxDrift = 2;
-    if (hasLimit) {
-        // Seconds with a "." whatever the user's locale, as scripts write them.
-        const auto [end, ec] = std::from_chars(limit.data(), limit.data() + limit.size(), maxDrift);
-        if (ec != std::errc() || end != limit.data() + limit.size() || !(maxDrift >= 0))
-            return Usage(TimeSyncHelp, "--max-drift takes seconds (0 or more), not " + limit);
-    }
+    if (hasLimit && !NonNegativeNumber(limit, maxDrift))
+        return Usage(TimeSyncHelp, "--max-drift takes seconds (0 or more), not " + limit);
     TFleetRun run;
     if (int code = Prepare(args, TimeSyncHelp, run); code >= 0)
         return code;
@@ -216,4 +268,8 @@ void AddFleetCommands(std::vector<TCliCommand>& table) {
         {{"fleet", "backup"}, "save the configuration of every detector", BackupHelp, RunBackup});
     table.push_back(
         {{"fleet", "time-sync"}, "set the clocks that drifted", TimeSyncHelp, RunTimeSync});
+    table.push_back({{"fleet", "data-download"},
+                     "download the traffic data of every detector",
+                     DataDownloadHelp,
+                     RunDataDownload});
 }

@@ -40,6 +40,8 @@ std::string ItemText(const TFleetItem& item) {
         return std::to_string(item.NumberValue);
     case TFleetItem::Flag:
         return item.FlagValue ? "yes" : "no";
+    case TFleetItem::Null:
+        return "-";
     case TFleetItem::Text:
         break;
     }
@@ -52,6 +54,8 @@ std::string ItemJson(const TFleetItem& item) {
         return std::to_string(item.NumberValue);
     case TFleetItem::Flag:
         return item.FlagValue ? "true" : "false";
+    case TFleetItem::Null:
+        return "null";
     case TFleetItem::Text:
         break;
     }

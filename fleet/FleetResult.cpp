@@ -24,6 +24,13 @@ void TFleetResult::AddFlag(const std::string& key, bool value) {
     Items.push_back(std::move(item));
 }
 
+void TFleetResult::AddNull(const std::string& key) {
+    TFleetItem item;
+    item.Key = key;
+    item.Kind = TFleetItem::Null;
+    Items.push_back(std::move(item));
+}
+
 const TFleetItem* TFleetResult::Find(const std::string& key) const {
     for (const TFleetItem& item : Items)
         if (item.Key == key)

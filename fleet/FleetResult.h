@@ -6,7 +6,7 @@
 #include <vector>
 
 struct TFleetItem {
-    enum TKind { Text, Number, Flag };
+    enum TKind { Text, Number, Flag, Null };
     std::string Key;
     TKind Kind = Text;
     std::string TextValue;
@@ -22,6 +22,8 @@ struct TFleetResult {
     void AddText(const std::string& key, const std::string& value);
     void AddNumber(const std::string& key, long long value);
     void AddFlag(const std::string& key, bool value);
+    // A figure the detector could not give (shown as "-", null in JSON).
+    void AddNull(const std::string& key);
     const TFleetItem* Find(const std::string& key) const;
     // Marks the result failed with `why` and hands it back, for early returns.
     TFleetResult& Fail(const std::string& why);

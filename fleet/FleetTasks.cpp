@@ -1,6 +1,7 @@
 #include "fleet/FleetTasks.h"
 
 #include "config/XMLConfig.h"
+#include "data/DataDownload.h"
 #include "program/DetectorProtocol.h"
 #include "settings/AdminText.h"
 #include "zones/TFGeometry2.h"
@@ -231,6 +232,48 @@ TFleetResult FleetTimeSync(const TSyncTarget& target, double maxDriftS) {
         return r.Fail("no answer to st");
     }
     r.AddFlag("synced", true);
+    r.Ok = true;
+    return r;
+}
+
+TFleetResult FleetDataDownload(const TSyncTarget& target, const std::string& start,
+                               const std::string& base, bool raw) {
+    TFleetResult r;
+    std::string reply;
+    {
+        TChannelCloser closer;
+        if (!Login(target, r))
+            return r;
+        if (!Ask("gv", reply))
+            return r.Fail("no answer to gv");
+    }
+    const size_t eq = reply.find('=');
+    if (eq == std::string::npos)
+        return r.Fail("unreadable answer to gv: " + reply);
+
+    TDownloadRequest request;
+    request.Target = target;
+    request.Firmware = FirmwareNumber(reply.substr(eq + 1));
+    request.StartText = start;
+    // Older firmware sends bytes no table can be made of; they are saved as what they are.
+    request.File = base + (raw || request.Firmware < FirstRecordFirmware ? ".bin" : ".csv");
+    const TDownloadOutcome outcome = DownloadDataFile(request);
+    switch (outcome.Status) {
+    case TDownloadStatus::Done:
+        break;
+    case TDownloadStatus::NoData:
+        return r.Fail(outcome.Table ? "no data (" + request.File + " is left empty)" : "no data");
+    case TDownloadStatus::WriteError:
+        return r.Fail("cannot write " + request.File);
+    default:
+        return r.Fail(DescribeOutcome(outcome));
+    }
+    r.AddText("file", request.File);
+    r.AddNumber("bytes", outcome.Bytes);
+    if (outcome.RecordSize > 0)
+        r.AddNumber("records", outcome.Records);
+    else
+        r.AddNull("records");
     r.Ok = true;
     return r;
 }

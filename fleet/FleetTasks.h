@@ -18,6 +18,12 @@ TFleetResult FleetBackup(const TSyncTarget& target, const std::string& file);
 // "gt", then "st t=" with this machine's time only when the drift is more than `maxDriftS`
 // seconds either way; drift_s and synced.
 TFleetResult FleetTimeSync(const TSyncTarget& target, double maxDriftS);
+// "gv" for the firmware number, then the program's download of the buffered traffic data from
+// `start` ("0" or a local time, as "gb ltim=" takes it) into `base` + ".csv" as a text table, or
+// + ".bin" with the bytes as received when `raw` is set or the firmware (below 38) sends no
+// records a table can be made of; file, bytes, records (null for such firmware).
+TFleetResult FleetDataDownload(const TSyncTarget& target, const std::string& start,
+                               const std::string& base, bool raw);
 
 // --- the reading and writing behind them -------------------------------------------------------
 

@@ -291,6 +291,43 @@ TEST_F(FleetCli, TimeSyncSetsOnlyTheClocksBeyondTheLimit) {
     }
 }
 
+TEST_F(FleetCli, DataDownloadWritesTablesRawBytesAndNeverATableOfOldFirmware) {
+    StartFleet(2);
+    SimProcess old({"--firmware", "\"Zelmont SF 5.1 37\""});
+    ASSERT_EQ(Run({"hosts", "add", "OLD", "127.0.0.1", "--port", std::to_string(old.port())}).Exit,
+              0);
+    const fs::path out = Dir / "data";
+    const TCliRun all = Run({"fleet", "data-download", "-o", out.string(), "--json"});
+    EXPECT_EQ(all.Exit, 1) << all.Err;
+    auto rows = ByLabel(JsonOf(all));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_FALSE(rows["DEAD"]["ok"].toBool());
+    for (const char* label : {"SIM-0001", "SIM-0002"}) {
+        const QJsonObject row = rows[label];
+        ASSERT_TRUE(row["ok"].toBool()) << label;
+        EXPECT_EQ(row["records"].toInt(), 500); // the simulator's store
+        EXPECT_EQ(row["bytes"].toInt(), 500 * 136);
+        const std::string table = ReadFile(out / (std::string(label) + ".csv"));
+        EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 500);
+    }
+    // Firmware 37 sends bytes no table can be made of: kept as they came, under .bin.
+    EXPECT_TRUE(rows["OLD"]["ok"].toBool());
+    EXPECT_TRUE(rows["OLD"]["records"].isNull());
+    EXPECT_EQ(rows["OLD"]["file"].toString().toStdString(), (out / "OLD.bin").string());
+    EXPECT_EQ(fs::file_size(out / "OLD.bin"), 500u * 136);
+    EXPECT_FALSE(fs::exists(out / "OLD.csv"));
+
+    const TCliRun recent = Run({"fleet", "data-download", "-o", out.string(), "--raw", "--days",
+                                "1.5", "--only", "SIM-0001", "--json"});
+    EXPECT_EQ(recent.Exit, 0) << recent.Err;
+    rows = ByLabel(JsonOf(recent));
+    const int records = rows["SIM-0001"]["records"].toInt();
+    EXPECT_GT(records, 0);
+    EXPECT_LT(records, 500);
+    EXPECT_EQ(fs::file_size(out / "SIM-0001.bin"), static_cast<uintmax_t>(records) * 136);
+    EXPECT_EQ(Run({"fleet", "data-download", "--days", "1"}).Exit, 2); // no -o
+}
+
 TEST_F(FleetCli, OnlySelectsWholeLabelsCaseSensitively) {
     StartFleet(3);
     const TCliRun run = Run({"fleet", "status", "--only", "SIM-000[13]"});
