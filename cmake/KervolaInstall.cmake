@@ -1,0 +1,37 @@
+# Installation layout shared by every program of the project. The folders are fixed rather than
+# taken from GNUInstallDirs: the program finds its library as ../lib and its documents as
+# ../share/kervola beside its own folder, so a multiarch library folder would break that.
+set(KERVOLA_INSTALL_BINDIR bin)
+set(KERVOLA_INSTALL_LIBDIR lib)
+set(KERVOLA_INSTALL_INCLUDEDIR include)
+set(KERVOLA_INSTALL_DOCDIR share/kervola)
+set(KERVOLA_INSTALL_MANDIR share/man/man1)
+
+# The version every program prints with --version.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/kervola_version.h.in
+               ${PROJECT_BINARY_DIR}/generated/kervola_version.h @ONLY)
+add_library(kervola_version INTERFACE)
+target_include_directories(kervola_version INTERFACE ${PROJECT_BINARY_DIR}/generated)
+
+# Installs a program into bin/ with its manual page. The run path lets an installed program load
+# libzelmont_lib.so from ../lib wherever the tree was installed, with no environment set; the
+# build tree keeps its own run paths. A program without a page in packaging/man fails the install
+# test, which lists the manual pages against bin/.
+function(kervola_install_program target)
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/../${KERVOLA_INSTALL_LIBDIR}")
+    target_link_libraries(${target} PRIVATE kervola_version)
+    install(TARGETS ${target} RUNTIME DESTINATION ${KERVOLA_INSTALL_BINDIR})
+    set(page ${PROJECT_SOURCE_DIR}/packaging/man/${target}.1)
+    if(NOT EXISTS ${page})
+        return()
+    endif()
+    # Debian keeps manual pages compressed; -n leaves the time out so the package is repeatable.
+    set(packed ${PROJECT_BINARY_DIR}/man/${target}.1.gz)
+    add_custom_command(OUTPUT ${packed}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+        COMMAND gzip -9n -c ${page} > ${packed}
+        DEPENDS ${page}
+        COMMENT "Packing the manual page of ${target}")
+    add_custom_target(${target}_man ALL DEPENDS ${packed})
+    install(FILES ${packed} DESTINATION ${KERVOLA_INSTALL_MANDIR})
+endfunction()
