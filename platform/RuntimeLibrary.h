@@ -2,7 +2,7 @@
 // Loading a shared library of the program's own at run time: from the executable's folder first,
 // then wherever the dynamic loader looks. For an installed program that includes ../lib beside
 // the executable, through the run path the install gives every program; the run path is the
-// calling object's, which is why this code lives in the executable and not in a library.
+// calling object's, so this code is linked into the executable, never into a shared library.
 
 #include <string>
 

@@ -38,7 +38,8 @@ TStartOptions ParseStartOptions(const std::vector<std::string>& args, const char
         if (const int code = LanguageCode(envLanguage); code >= 0)
             o.Language = code;
         else
-            o.Warning = std::string("KERVOLA_LANG=") + envLanguage + " is neither ru nor en; Russian is used";
+            o.Warning = std::string("KERVOLA_LANG=") + envLanguage +
+                        " is neither ru nor en; Russian is used";
     }
     // Help and version answer at once, whatever else is on the line, as other tools do; a
     // refused --lang after them still counts, since the user asked for something impossible.

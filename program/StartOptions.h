@@ -10,10 +10,10 @@ enum class TStartAction { Run, Help, Version, Paths, Usage };
 
 struct TStartOptions {
     TStartAction Action = TStartAction::Run;
-    int Language = 0; // LangRussian: the program's language unless asked otherwise
+    int Language = 0;              // LangRussian: the program's language unless asked otherwise
     std::vector<std::string> Rest; // the arguments left for the toolkit and the program
-    std::string Problem; // why the command line was refused (Action == Usage)
-    std::string Warning; // something ignored, said once on standard error
+    std::string Problem;           // why the command line was refused (Action == Usage)
+    std::string Warning;           // something ignored, said once on standard error
 };
 
 // `args` without the program name; `envLanguage` is $KERVOLA_LANG or null. --lang wins over the

@@ -32,7 +32,8 @@ int ReportPaths() {
     std::string error;
     if (void* lib = OpenProgramLibrary("libzelmont_lib.so", error)) {
         std::cout << "transport library: "
-                  << std::filesystem::path(LoadedLibraryPath(lib)).lexically_normal().string() << "\n";
+                  << std::filesystem::path(LoadedLibraryPath(lib)).lexically_normal().string()
+                  << "\n";
     } else {
         std::cout << "transport library: not found (" << error << ")\n";
         complete = false;
@@ -45,8 +46,8 @@ int ReportPaths() {
 } // namespace
 
 int main(int argc, char** argv) {
-    const TStartOptions options =
-        ParseStartOptions(std::vector<std::string>(argv + 1, argv + argc), std::getenv("KERVOLA_LANG"));
+    const TStartOptions options = ParseStartOptions(std::vector<std::string>(argv + 1, argv + argc),
+                                                    std::getenv("KERVOLA_LANG"));
     switch (options.Action) {
     case TStartAction::Usage:
         std::cerr << "Kervola2: " << options.Problem << "\n\n" << StartHelpText();
