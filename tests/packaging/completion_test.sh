@@ -16,9 +16,10 @@ source "$script"
 cat >"$dir/kervola-cli" <<'STANDIN'
 #!/usr/bin/env bash
 case "$*" in
---commands) printf 'xml\nconfig\ndata get\ndata csv\ntime\ntime set\n' ;;
+--commands) printf 'xml\nconfig\nconfig get\ndata get\ndata csv\ntime\ntime set\n' ;;
 "config --help")
-    printf 'usage: kervola-cli config FILE [--out OUT]\n\n'
+    printf 'usage: kervola-cli config FILE [--out OUT]\n'
+    printf '       kervola-cli config (--default|--empty)\n\n'
     printf '  --out OUT     save the document to OUT (see also --default)\n'
     printf '  --default, --from=TEXT  write the default document\n'
     printf 'text that mentions --not-an-option\n' ;;
@@ -30,6 +31,7 @@ esac
 STANDIN
 chmod +x "$dir/kervola-cli"
 touch "$dir/site.xml"
+cd "$dir" || exit 1
 
 # complete PROGRAM WORD... : the candidates for the last word, sorted, one line.
 complete_line() {
@@ -55,13 +57,13 @@ check "first words, once each" "config data time xml" "$cli" ""
 check "first word by prefix" "data" "$cli" "d"
 check "second word" "csv get" "$cli" data ""
 check "second word by prefix" "csv" "$cli" data c
-check "a command and its longer form" "set" "$cli" time ""
 check "global options" "--commands --help --version" "$cli" "--"
-check "options of the command" "--default --from --out" "$cli" config "--"
+check "options of the command" "--default --empty --from --out" "$cli" config "--"
 check "options of a two-word command" "--days --host --port" "$cli" data get --
 check "options of the longer command" "--to" "$cli" time set --
 check "options after an argument" "--out" "$cli" config site.xml --o
-check "file names are left to bash" "" "$cli" config ""
+check "a file or the longer command" "get kervola-cli site.xml" "$cli" config ""
+check "file names are left to bash" "" "$cli" config site.xml ""
 check "unknown command" "" "$cli" nosuch ""
 check "nothing from a failing program" "" "$dir/missing-program" ""
 
