@@ -13,7 +13,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/kervola_version.h.in
 add_library(kervola_version INTERFACE)
 target_include_directories(kervola_version INTERFACE ${PROJECT_BINARY_DIR}/generated)
 
-# Installs a program into bin/ with its manual page. The run path lets an installed program load
+# Installs a program into bin/ with its manual page, packaging/man/NAME.1 (or NAME.1.in, whose
+# "@COMMANDS@" line is filled from the program's --commands and --help). The run path lets an installed program load
 # libzelmont_lib.so from ../lib wherever the tree was installed, with no environment set; the
 # build tree keeps its own run paths. A program without a page in packaging/man fails the install
 # test, which lists the manual pages against bin/.
@@ -21,12 +22,24 @@ function(kervola_install_program target)
     set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/../${KERVOLA_INSTALL_LIBDIR}")
     target_link_libraries(${target} PRIVATE kervola_version)
     install(TARGETS ${target} RUNTIME DESTINATION ${KERVOLA_INSTALL_BINDIR})
-    set(page ${PROJECT_SOURCE_DIR}/packaging/man/${target}.1)
-    if(NOT EXISTS ${page})
+    set(man ${PROJECT_SOURCE_DIR}/packaging/man)
+    set(page ${man}/${target}.1)
+    set(packed ${PROJECT_BINARY_DIR}/man/${target}.1.gz)
+    if(EXISTS ${man}/${target}.1.in)
+        # A program whose commands grow lists them in its page from its own --help. A leak check
+        # of the instrumented builds would only fail the build over the process's last moments.
+        set(page ${PROJECT_BINARY_DIR}/man/${target}.1)
+        add_custom_command(OUTPUT ${page}
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+            COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+                    bash ${man}/fill-commands.sh $<TARGET_FILE:${target}> ${man}/${target}.1.in ${page}
+            DEPENDS ${target} ${man}/${target}.1.in ${man}/fill-commands.sh
+            COMMENT "Listing the commands of ${target} in its manual page"
+            VERBATIM)
+    elseif(NOT EXISTS ${page})
         return()
     endif()
     # Debian keeps manual pages compressed; -n leaves the time out so the package is repeatable.
-    set(packed ${PROJECT_BINARY_DIR}/man/${target}.1.gz)
     add_custom_command(OUTPUT ${packed}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
         COMMAND gzip -9n -c ${page} > ${packed}

@@ -49,6 +49,12 @@ for exe in "$prefix"/bin/*; do
     grep -q "usage: $name" <<<"$out" || fail "$name --help shows no usage line"
 done
 
+# The command-line companion's page names every command it has.
+page=$(MANWIDTH=200 LC_ALL=C.UTF-8 man -l "$prefix/share/man/man1/kervola-cli.1.gz" 2>/dev/null)
+while IFS= read -r command; do
+    grep -qF "       $command" <<<"$page" || fail "the kervola-cli page lacks '$command'"
+done < <(clean "$prefix/bin/kervola-cli" --commands)
+
 # The program finds its documents and the transport library beside bin/.
 out=$(clean "$prefix/bin/Kervola2" --paths 2>&1) || fail "Kervola2 --paths: $out"
 grep -qx "help.pdf: $prefix/share/kervola/help.pdf" <<<"$out" || fail "help.pdf not found: $out"
