@@ -10,17 +10,17 @@ set(KERVOLA_INSTALL_MANDIR share/man/man1)
 # The version every program prints with --version.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/kervola_version.h.in
                ${PROJECT_BINARY_DIR}/generated/kervola_version.h @ONLY)
-add_library(kervola_version INTERFACE)
-target_include_directories(kervola_version INTERFACE ${PROJECT_BINARY_DIR}/generated)
 
 # Installs a program into bin/ with its manual page, packaging/man/NAME.1 (or NAME.1.in, whose
-# "@COMMANDS@" line is filled from the program's --commands and --help). The run path lets an installed program load
-# libzelmont_lib.so from ../lib wherever the tree was installed, with no environment set; the
-# build tree keeps its own run paths. A program without a page in packaging/man fails the install
-# test, which lists the manual pages against bin/.
+# "@COMMANDS@" line is filled from the program's --commands and --help), and gives it
+# kervola_version.h. The run path lets an installed program load libzelmont_lib.so from ../lib
+# wherever the tree was installed, with no environment set; the build tree keeps its own run
+# paths. A program without a page, --help or --version fails the install test, which checks every
+# file in bin/.
 function(kervola_install_program target)
     set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/../${KERVOLA_INSTALL_LIBDIR}")
-    target_link_libraries(${target} PRIVATE kervola_version)
+    # An include folder rather than a link: it suits targets linked with either signature.
+    target_include_directories(${target} PRIVATE ${PROJECT_BINARY_DIR}/generated)
     install(TARGETS ${target} RUNTIME DESTINATION ${KERVOLA_INSTALL_BINDIR})
     set(man ${PROJECT_SOURCE_DIR}/packaging/man)
     set(page ${man}/${target}.1)
