@@ -51,7 +51,6 @@ const Row Rows[] = {
     {"EmptyEnvironmentIsUnset", {}, "", A::Run, 0, {}, false},
     {"BadLangRefused", {"--lang", "de"}, nullptr, A::Usage, 0, {}, false},
     {"LangWithoutValueRefused", {"site.ini", "--lang"}, nullptr, A::Usage, 0, {}, false},
-    {"EmptyLangRefused", {"--lang="}, nullptr, A::Usage, 0, {}, false},
     // A value that looks like an option is still the value, and still wrong.
     {"LangTakesNextWordEvenAnOption", {"--lang", "--help"}, nullptr, A::Usage, 0, {}, false},
     {"ToolkitOptionsPassInOrder",
@@ -63,9 +62,7 @@ const Row Rows[] = {
      false},
     {"DoubleDashEndsOptions", {"--", "--lang", "en"}, nullptr, A::Run, 0, {"--lang", "en"}, false},
     {"HelpWinsOverVersion", {"--version", "-h"}, nullptr, A::Help, 0, {}, false},
-    {"VersionWithIni", {"site.ini", "--version"}, nullptr, A::Version, 0, {"site.ini"}, false},
-    {"VersionWinsOverPaths", {"--paths", "--version"}, nullptr, A::Version, 0, {}, false},
-    {"Paths", {"--paths"}, "en", A::Paths, 1, {}, false},
+    {"PathsWithLanguage", {"--paths", "--lang", "en"}, nullptr, A::Paths, 1, {}, false},
     {"BadLangBeatsHelp", {"--help", "--lang", "xx"}, nullptr, A::Usage, 0, {}, false},
 };
 
