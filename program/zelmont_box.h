@@ -27,6 +27,7 @@ class TSensorIdForm;
 class TShowTextForm;
 class TProgressForm;
 class TDayPickerForm;
+class TCleanForm;
 
 class TZelmont_box : public TQuadImager {
 public:
@@ -65,6 +66,7 @@ public:
     QPointer<TShowTextForm> ShowTextForm;
     QPointer<TProgressForm> ProgressForm;
     QPointer<TDayPickerForm> DayPickerForm;
+    QPointer<TCleanForm> CleanForm; // made on first use
 
     bool OpenConnection(const std::string& host, int port, bool loadConfig,
                         const std::string& password, const std::string& login);
@@ -77,6 +79,10 @@ public:
     void ClearZoneStates();
     void ShowAddressBook();
     int QueryCleaningState();
+    // The level query as a job that runs off the GUI thread, so the dialog's poll never blocks.
+    std::function<int()> CleaningStateJob() const;
+    // The cleaning action: the dialog, the "cl" command on OK, the values back into the document.
+    void ShowCleaning();
     // One command line on the main connection, CR LF appended.
     void SendLine(const std::string& command);
     // The detector of the main connection, for the one-shot exchanges.
