@@ -28,6 +28,7 @@ class TShowTextForm;
 class TProgressForm;
 class TDayPickerForm;
 class TCleanForm;
+class TSettingsForm;
 
 class TZelmont_box : public TQuadImager {
 public:
@@ -67,6 +68,7 @@ public:
     QPointer<TProgressForm> ProgressForm;
     QPointer<TDayPickerForm> DayPickerForm;
     QPointer<TCleanForm> CleanForm; // made on first use
+    QPointer<TSettingsForm> SettingsForm;
 
     bool OpenConnection(const std::string& host, int port, bool loadConfig,
                         const std::string& password, const std::string& login);
@@ -81,8 +83,6 @@ public:
     int QueryCleaningState();
     // The level query as a job that runs off the GUI thread, so the dialog's poll never blocks.
     std::function<int()> CleaningStateJob() const;
-    // The cleaning action: the dialog, the "cl" command on OK, the values back into the document.
-    void ShowCleaning();
     // One command line on the main connection, CR LF appended.
     void SendLine(const std::string& command);
     // The detector of the main connection, for the one-shot exchanges.
@@ -110,11 +110,17 @@ public:
     // 1 sent, 0 failed, -1 cancelled.
     int UploadFirmware();
     void ShowTransferProgress(long long total, long long done);
+    // The traffic-data download: > 0 downloaded, 0 failed, -1 cancelled.
+    int ReceiveDataFile();
+    // The cleaning action: the dialog, the "cl" command on OK, the values back into the document.
+    void ShowCleaning();
 
-    // Hooks for what other parts of the program show and keep.
-    std::function<void(const std::string& value)> OnTimeReply;
-    std::function<void()> OnOpenSettings;  // the settings dialog, once the document exists
-    std::function<void()> OnStoreSettings; // the settings dialog writes into the document
+    // The settings dialog and its commands.
+    void OpenSettings(const std::string& from);
+    void ExecuteSettingsCommand(TSettingsForm* sender, int& code, std::string& text);
+    // The dialog's values into the document, before it is saved to a file.
+    void StoreSettings();
+    void HandleTimeReply(const std::string& value);
 
     // Modal questions and file choices; replaced by a scripted answerer in tests.
     std::unique_ptr<TUserPrompts> Prompts;
@@ -139,7 +145,11 @@ private:
     QString AskDataFile(int title, const QString& filter, const QString& suffix, bool save);
     void CreateSensorDialog();
     void ChangeIdDialog();
-    void OpenSettings(const std::string& from);
+    void CreateSettingsForm(QWidget* owner);
+    void ShowConfigAsText();
+    void ApplyNetwork(TSettingsForm* sender, int& code, std::string& text);
+    void AskNetworkSettings(TSettingsForm* sender, int& code);
+    void ReportTransfer(int result, int success, int failure);
     void ShowAbout();
     void SwitchLiveView();
     void SaveConfigDialog();
