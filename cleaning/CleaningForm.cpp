@@ -9,7 +9,16 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
+
+#include <mutex>
+#include <thread>
+
+// What a running level exchange shares with its dialog, which may be gone before the exchange
+// ends.
+struct TCleanForm::TPollLink {
+    std::mutex Mutex;
+    TCleanForm* Form = nullptr;
+};
 
 namespace {
 
@@ -29,10 +38,11 @@ QString Utf8(const char* text) {
 
 TCleanForm::TCleanForm(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint),
-      Interval(new QComboBox(this)), Sensitivity(new QComboBox(this)),
-      Bar(new QProgressBar(this)), Level(new QLabel(Utf8("Не подключен"), this)),
-      Clean(new QPushButton(Utf8("Очистка"), this)),
-      Close(new QPushButton(Utf8("Закрыть"), this)), Poll(new QTimer(this)) {
+      Interval(new QComboBox(this)), Sensitivity(new QComboBox(this)), Bar(new QProgressBar(this)),
+      Level(new QLabel(Utf8("Не подключен"), this)), Clean(new QPushButton(Utf8("Очистка"), this)),
+      Close(new QPushButton(Utf8("Закрыть"), this)), Poll(new QTimer(this)),
+      Link(std::make_shared<TPollLink>()) {
+    Link->Form = this;
     setWindowTitle(Utf8("Управление очисткой"));
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(13);
@@ -77,9 +87,8 @@ TCleanForm::TCleanForm(QWidget* parent)
     layout->addWidget(Close);
 
     SetValues(TCleaningValues{});
-    ShowState(-1);
     // Until the first answer the dialog says it has not asked yet.
-    Level->setText(Utf8("Не подключен"));
+    PaintLevel(Utf8("Не подключен"), 0, false);
 
     // Enter in a timing edit only confirms the edit: a cleaning run starts by its button alone.
     Clean->setAutoDefault(false);
@@ -88,13 +97,12 @@ TCleanForm::TCleanForm(QWidget* parent)
     connect(Close, &QPushButton::clicked, this, &TCleanForm::reject);
     Poll->setInterval(PollPeriodMs);
     connect(Poll, &QTimer::timeout, this, &TCleanForm::PollTick);
-    connect(&Watcher, &QFutureWatcher<int>::finished, this, &TCleanForm::PollDone);
 }
 
 TCleanForm::~TCleanForm() {
-    Watcher.disconnect(this);
-    if (Running)
-        Watcher.waitForFinished();
+    // An exchange still running keeps its answer to itself; closing never waits for it.
+    const std::lock_guard lock(Link->Mutex);
+    Link->Form = nullptr;
 }
 
 void TCleanForm::SetStateQuery(TStateQuery query, QObject* owner) {
@@ -148,12 +156,16 @@ void TCleanForm::accept() {
 void TCleanForm::ShowState(int state) {
     State = state;
     const TCleaningLevel level = CleaningLevel(state);
-    Level->setText(Utf8(level.Text));
-    Bar->setValue(level.Position);
-    QPalette palette = Bar->palette();
-    palette.setColor(QPalette::Highlight, level.Red ? Qt::red : Qt::blue);
-    Bar->setPalette(palette);
+    PaintLevel(Utf8(level.Text), level.Position, level.Red);
     emit stateShown(state);
+}
+
+void TCleanForm::PaintLevel(const QString& text, int position, bool red) {
+    Level->setText(text);
+    Bar->setValue(position);
+    QPalette palette = Bar->palette();
+    palette.setColor(QPalette::Highlight, red ? Qt::red : Qt::blue);
+    Bar->setPalette(palette);
 }
 
 void TCleanForm::showEvent(QShowEvent* event) {
@@ -176,15 +188,23 @@ void TCleanForm::PollTick() {
         FinishPoll(-1);
         return;
     }
-    // The exchange may take the channel's full time-out on an unreachable detector; it runs
+    // The exchange may take the channel's full time-outs on an unreachable detector; it runs
     // beside the GUI, and the next poll waits for it.
     Running = true;
-    Watcher.setFuture(QtConcurrent::run(std::move(job)));
+    std::thread([link = Link, job = std::move(job)] {
+        const int state = job();
+        const std::lock_guard lock(link->Mutex);
+        // Posted while the dialog is known to exist; a dialog deleted before the call runs
+        // takes the call with it.
+        if (TCleanForm* form = link->Form)
+            QMetaObject::invokeMethod(form, [form, state] { form->PollDone(state); },
+                                      Qt::QueuedConnection);
+    }).detach();
 }
 
-void TCleanForm::PollDone() {
+void TCleanForm::PollDone(int state) {
     Running = false;
-    FinishPoll(Watcher.future().resultCount() > 0 ? Watcher.result() : -1);
+    FinishPoll(state);
 }
 
 void TCleanForm::FinishPoll(int state) {

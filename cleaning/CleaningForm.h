@@ -7,10 +7,10 @@
 #include "cleaning/CleaningSchedule.h"
 
 #include <QDialog>
-#include <QFutureWatcher>
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -33,7 +33,6 @@ public:
     using TStateQuery = std::function<TStateJob()>;
 
     explicit TCleanForm(QWidget* parent = nullptr);
-    // Waits for a level exchange still running; the channel's time-outs bound that wait.
     ~TCleanForm() override;
 
     // The poll asks nothing once the owner is gone.
@@ -73,8 +72,9 @@ protected:
 
 private:
     void CorrectTiming(QLineEdit* edit);
+    void PaintLevel(const QString& text, int position, bool red);
     void PollTick();
-    void PollDone();
+    void PollDone(int state);
     void FinishPoll(int state);
 
     std::array<QLineEdit*, CleaningTimingCount> Timings{};
@@ -90,6 +90,7 @@ private:
     QPointer<QObject> QueryOwner;
     bool Owned = false;
     bool Running = false;
-    QFutureWatcher<int> Watcher;
+    struct TPollLink;
+    std::shared_ptr<TPollLink> Link;
     int State = -1;
 };

@@ -74,9 +74,9 @@ int CleaningStateFromReply(const std::string& reply);
 
 // How a level state is shown: 0 high, 1 low, anything else no answer.
 struct TCleaningLevel {
-    const char* Text;    // the dialog's text (UTF-8)
-    const char* Word;    // for scripts: "high", "low", "unknown"
-    int Position;        // bar position 0..100
-    bool Red;            // bar colour red, else blue
+    const char* Text; // the dialog's text (UTF-8)
+    const char* Word; // for scripts: "high", "low", "unknown"
+    int Position;     // bar position 0..100
+    bool Red;         // bar colour red, else blue
 };
 TCleaningLevel CleaningLevel(int state);

@@ -68,7 +68,10 @@ int RunCleaning(std::vector<std::string>& args) {
 } // namespace
 
 void AddCleaningCommands(std::vector<TCliCommand>& table) {
-    table.push_back({{"cleaning", "level"}, "read the cleaning liquid's level", LevelHelp, RunLevel});
-    table.push_back({{"cleaning", "run"}, "start a cleaning run with pump and brush timings",
-                     RunHelp, RunCleaning});
+    table.push_back(
+        {{"cleaning", "level"}, "read the cleaning liquid's level", LevelHelp, RunLevel});
+    table.push_back({{"cleaning", "run"},
+                     "start a cleaning run with pump and brush timings",
+                     RunHelp,
+                     RunCleaning});
 }
