@@ -16,6 +16,7 @@ std::vector<TCliCommand> CommandTable() {
     AddDocumentCommands(table);
     AddAdminCommands(table);
     AddDataCommands(table);
+    AddCleaningCommands(table);
     return table;
 }
 
