@@ -14,6 +14,9 @@ std::vector<TCliCommand> CommandTable() {
     std::vector<TCliCommand> table;
     AddDocumentCommands(table);
     AddAdminCommands(table);
+#ifdef KERVOLA_CLI_RECORD
+    AddRecordCommands(table);
+#endif
     return table;
 }
 
