@@ -47,6 +47,11 @@ QString TTimeStamp::Text(const QDateTime& when, const QString& label) {
 }
 
 void TTimeStamp::Draw(QImage& frame, const QDateTime& when, const QString& label) {
+    Prepare(frame.size(), when, label);
+    Draw(frame);
+}
+
+QRect TTimeStamp::Prepare(const QSize& frame, const QDateTime& when, const QString& label) {
     const QString text = Text(when, label);
     if (text != Shown || Picture.isNull()) {
         const QFont font = StampFont();
@@ -63,7 +68,11 @@ void TTimeStamp::Draw(QImage& frame, const QDateTime& when, const QString& label
     // In a frame narrower than the box the time stays in view and the label is cut.
     const int x = std::max(0, frame.width() - Margin - Picture.width());
     const int y = std::max(0, frame.height() - Margin - Picture.height());
-    Box = QRect(x, y, Picture.width(), Picture.height()).intersected(frame.rect());
+    Box = QRect(QPoint(x, y), Picture.size()).intersected(QRect(QPoint(0, 0), frame));
+    return Box;
+}
+
+void TTimeStamp::Draw(QImage& frame) const {
     QPainter painter(&frame);
-    painter.drawImage(x, y, Picture);
+    painter.drawImage(Box.topLeft(), Picture);
 }

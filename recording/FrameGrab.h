@@ -21,8 +21,12 @@ public:
     static constexpr int Margin = 8;
 
     static QString Text(const QDateTime& when, const QString& label);
+    // Prepare, then Draw.
     void Draw(QImage& frame, const QDateTime& when, const QString& label);
-    // Where the last box went, for checks.
+    // The box for this moment and a frame of this size: where Draw will put it.
+    QRect Prepare(const QSize& frame, const QDateTime& when, const QString& label);
+    // The prepared box into the frame.
+    void Draw(QImage& frame) const;
     QRect LastBox() const { return Box; }
 
 private:

@@ -90,6 +90,8 @@ TVideoEncoder::TVideoEncoder() = default;
 TVideoEncoder::~TVideoEncoder() = default;
 
 bool TVideoEncoder::Open(std::uint32_t code, int width, int height) {
+    // The libraries' notes go to standard error; only their errors are worth a line there.
+    av_log_set_level(AV_LOG_ERROR);
     State = std::make_unique<TState>();
     TState& s = *State;
     s.Code = code;

@@ -110,13 +110,26 @@ void TVideoControlForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-QImage TVideoControlForm::Grab() {
-    const QImage picture = RecordableImage(View->BackBuffer);
-    if (!CheckBox2->isChecked())
-        return picture;
-    QImage stamped = picture.copy();
-    Stamp.Draw(stamped, QDateTime::currentDateTime(), StampLabel ? StampLabel() : QString());
-    return stamped;
+std::int32_t TVideoControlForm::AddViewFrame() {
+    QImage& picture = View->BackBuffer;
+    const bool direct = BitmapOf(picture).Bits != nullptr;
+    if (!CheckBox2->isChecked() || !direct) {
+        QImage frame = RecordableImage(picture);
+        if (CheckBox2->isChecked())
+            Stamp.Draw(frame, QDateTime::currentDateTime(),
+                       StampLabel ? StampLabel() : QString());
+        return Avi->AddFrame(BitmapOf(frame));
+    }
+    // The stamp goes onto the view's own picture for the moment the recorder takes its copy,
+    // and what it covered is put back: no second copy of the whole picture on every tick.
+    const QRect box = Stamp.Prepare(picture.size(), QDateTime::currentDateTime(),
+                                    StampLabel ? StampLabel() : QString());
+    const QImage covered = picture.copy(box);
+    Stamp.Draw(picture);
+    const std::int32_t result = Avi->AddFrame(BitmapOf(picture));
+    QPainter painter(&picture);
+    painter.drawImage(box.topLeft(), covered);
+    return result;
 }
 
 void TVideoControlForm::BitBtn1Click() {
@@ -129,8 +142,7 @@ void TVideoControlForm::BitBtn1Click() {
     Counter = 1;
     Avi = std::make_unique<TAviFromBitmaps>(1, 25, CodecOfIndex(ComboBox1->currentIndex()),
                                             OutputFile().toStdString());
-    const QImage frame = Grab();
-    if (Avi->AddFrame(BitmapOf(frame)) != S_OK)
+    if (AddViewFrame() != S_OK)
         BitBtn2Click();
 }
 
@@ -154,8 +166,7 @@ void TVideoControlForm::Button1Click() {
 void TVideoControlForm::FrameTick() {
     if (!Avi || !View)
         return;
-    const QImage frame = Grab();
-    if (Avi->AddFrame(BitmapOf(frame)) != S_OK)
+    if (AddViewFrame() != S_OK)
         BitBtn2Click();
     ++Counter;
     ShowTimeCode();

@@ -63,8 +63,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // The view's composed picture, stamped when asked; the recorder copies it at once.
-    QImage Grab();
+    // The view's composed picture into the recorder, stamped when asked.
+    std::int32_t AddViewFrame();
     void FormClose();
     void ShowTimeCode();
 
