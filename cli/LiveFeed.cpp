@@ -56,8 +56,8 @@ bool TLiveFeed::TakeBody(const std::string& line, std::string& body) {
     if (have == size)
         return true;
     body.resize(size);
-    const size_t got = SyncReceive(reinterpret_cast<std::uint8_t*>(body.data()) + have,
-                                   size - have, {});
+    const size_t got =
+        SyncReceive(reinterpret_cast<std::uint8_t*>(body.data()) + have, size - have, {});
     return got == size - have;
 }
 

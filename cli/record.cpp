@@ -25,18 +25,19 @@
 namespace {
 
 const std::string RecordHelp =
-    std::string("usage: kervola-cli record [--codec msvc|iyuv|dib|xvid] --frames N [--no-zones]\n"
-                "                          [--stamp] -o FILE.avi CONNECTION\n"
-                "\n"
-                "Connects as the program's live view does (login, \"gc\" for the zones, \"gf\" for the\n"
-                "picture rate, zone states on) and asks for pictures with \"gp\" at the detector's\n"
-                "rate. Each new picture is drawn at its own size with the zones as the live view\n"
-                "shows them (their live states and the info strip; none with --no-zones), with\n"
-                "--stamp also the PC's date and time and the detector's label in the bottom-right\n"
-                "corner, and written as one frame at 25 frames a second (codec msvc unless given).\n"
-                "Prints the frame count and the file name. A recording cut short by the detector\n"
-                "still leaves a playable file with the frames it has, and exits with 1.\n"
-                "\n") +
+    std::string(
+        "usage: kervola-cli record [--codec msvc|iyuv|dib|xvid] --frames N [--no-zones]\n"
+        "                          [--stamp] -o FILE.avi CONNECTION\n"
+        "\n"
+        "Connects as the program's live view does (login, \"gc\" for the zones, \"gf\" for the\n"
+        "picture rate, zone states on) and asks for pictures with \"gp\" at the detector's\n"
+        "rate. Each new picture is drawn at its own size with the zones as the live view\n"
+        "shows them (their live states and the info strip; none with --no-zones), with\n"
+        "--stamp also the PC's date and time and the detector's label in the bottom-right\n"
+        "corner, and written as one frame at 25 frames a second (codec msvc unless given).\n"
+        "Prints the frame count and the file name. A recording cut short by the detector\n"
+        "still leaves a playable file with the frames it has, and exits with 1.\n"
+        "\n") +
     ConnectionHelp;
 
 bool CodecByName(const std::string& name, std::uint32_t& code) {
@@ -195,9 +196,9 @@ int TRecording::Finish(bool complete) {
     if (opened)
         std::cout << Written << " frames written to " << Options.File << "\n";
     if (!complete)
-        return Fail(TargetName(Options.Target), "connection lost after " +
-                                                    std::to_string(Written) + " of " +
-                                                    std::to_string(Options.Frames) + " frames");
+        return Fail(TargetName(Options.Target), "connection lost after " + std::to_string(Written) +
+                                                    " of " + std::to_string(Options.Frames) +
+                                                    " frames");
     return ExitOk;
 }
 
@@ -244,6 +245,6 @@ int RunRecord(std::vector<std::string>& args) {
 } // namespace
 
 void AddRecordCommands(std::vector<TCliCommand>& table) {
-    table.push_back({{"record"}, "record the live picture into an AVI file", RecordHelp,
-                     RunRecord});
+    table.push_back(
+        {{"record"}, "record the live picture into an AVI file", RecordHelp, RunRecord});
 }

@@ -37,7 +37,8 @@ void CopyToBitmap(const std::uint8_t* bits, int srcW, int srcH, std::size_t stri
             continue;
         }
         for (int x = 0; x < width; ++x) {
-            const int sx = srcW == width ? x : static_cast<int>(static_cast<long long>(x) * srcW / width);
+            const int sx =
+                srcW == width ? x : static_cast<int>(static_cast<long long>(x) * srcW / width);
             const std::uint8_t* p = src + static_cast<std::size_t>(sx) * pixelBytes;
             dst[3 * x] = p[0];
             dst[3 * x + 1] = p[1];
@@ -191,8 +192,8 @@ bool TAviFromBitmaps::Record(const TSlot& frame) {
     bool key = true;
     if (!Encoder->Encode(FrameBuffer.data(), Sample, key))
         return false;
-    return Writer->WriteSample(reinterpret_cast<const std::uint8_t*>(Sample.data()),
-                               Sample.size(), key);
+    return Writer->WriteSample(reinterpret_cast<const std::uint8_t*>(Sample.data()), Sample.size(),
+                               key);
 }
 
 void TAviFromBitmaps::EncoderLoop() {

@@ -66,9 +66,9 @@ public:
     int Rate = 1;
     int Scale = 1;
     std::uint32_t Codec = CodecDib;
-    int State = 1;             // 1 created, 2 movie open, 0 closed or failed
-    long long FrameIndex = 0;  // position of the next frame in the stream
-    std::string LastError;     // "Method Succeeded" until something fails
+    int State = 1;            // 1 created, 2 movie open, 0 closed or failed
+    long long FrameIndex = 0; // position of the next frame in the stream
+    std::string LastError;    // "Method Succeeded" until something fails
     // True (the live view): a frame that finds the queue full is dropped and counted, so the
     // caller never waits. False: the caller waits for room, and every frame is written.
     bool DropWhenBusy = true;

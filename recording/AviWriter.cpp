@@ -125,9 +125,8 @@ std::string TAviWriter::Header() const {
 
     const std::size_t avih = b.Open(FourCC("avih"));
     b.U32(static_cast<std::uint32_t>(1000000ull * f.Scale / std::max<std::uint32_t>(f.Rate, 1)));
-    b.U32(static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(0xffffffffu, std::uint64_t{LargestSample} * f.Rate /
-                                                 std::max<std::uint32_t>(f.Scale, 1))));
+    b.U32(static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        0xffffffffu, std::uint64_t{LargestSample} * f.Rate / std::max<std::uint32_t>(f.Scale, 1))));
     b.U32(0); // padding granularity
     b.U32(AvifHasIndex | AvifIsInterleaved);
     b.U32(firstRiffFrames); // OpenDML: the frames of the first RIFF; the total is in "dmlh"
@@ -261,8 +260,7 @@ bool TAviWriter::WriteSample(const std::uint8_t* data, std::size_t size, bool ke
     head.U32(Format.ChunkId);
     head.U32(static_cast<std::uint32_t>(size));
     const char pad = 0;
-    if (!Put(head.Data.data(), head.Data.size()) || !Put(data, size) ||
-        (size % 2 && !Put(&pad, 1)))
+    if (!Put(head.Data.data(), head.Data.size()) || !Put(data, size) || (size % 2 && !Put(&pad, 1)))
         return false;
     Riffs.back().Entries.push_back(entry);
     ++TotalFrames;
@@ -330,8 +328,8 @@ bool TAviWriter::Finish() {
             ok = false;
         // The first RIFF's size was patched at its end and is part of the rewritten header too.
         if (ok)
-            ok = PutAt(4, static_cast<std::uint32_t>(
-                              (Riffs.size() > 1 ? Riffs[1].Start : Written) - 8));
+            ok = PutAt(
+                4, static_cast<std::uint32_t>((Riffs.size() > 1 ? Riffs[1].Start : Written) - 8));
     }
     if (std::fclose(File) != 0)
         ok = false;

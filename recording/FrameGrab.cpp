@@ -56,8 +56,8 @@ QRect TTimeStamp::Prepare(const QSize& frame, const QDateTime& when, const QStri
     if (text != Shown || Picture.isNull()) {
         const QFont font = StampFont();
         const QFontMetrics metrics(font);
-        Picture = QImage(metrics.horizontalAdvance(text) + 8, metrics.height() + 6,
-                         QImage::Format_RGB32);
+        Picture =
+            QImage(metrics.horizontalAdvance(text) + 8, metrics.height() + 6, QImage::Format_RGB32);
         Picture.fill(Qt::black);
         QPainter painter(&Picture);
         painter.setFont(font);

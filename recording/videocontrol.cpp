@@ -116,8 +116,7 @@ std::int32_t TVideoControlForm::AddViewFrame() {
     if (!CheckBox2->isChecked() || !direct) {
         QImage frame = RecordableImage(picture);
         if (CheckBox2->isChecked())
-            Stamp.Draw(frame, QDateTime::currentDateTime(),
-                       StampLabel ? StampLabel() : QString());
+            Stamp.Draw(frame, QDateTime::currentDateTime(), StampLabel ? StampLabel() : QString());
         return Avi->AddFrame(BitmapOf(frame));
     }
     // The stamp goes onto the view's own picture for the moment the recorder takes its copy,

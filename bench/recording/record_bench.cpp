@@ -38,7 +38,8 @@ const std::vector<std::uint8_t>& CameraJpeg() {
         for (std::size_t i = 0; i < frame.size(); ++i) {
             noise = noise * 1103515245u + 12345u;
             const int x = static_cast<int>(i / 3 % W);
-            frame[i] = static_cast<std::uint8_t>(90 + 40 * std::sin(x * 0.03) + ((noise >> 16) & 15));
+            frame[i] =
+                static_cast<std::uint8_t>(90 + 40 * std::sin(x * 0.03) + ((noise >> 16) & 15));
         }
         return EncodeJpeg(frame.data(), W, H, 70, false);
     }();
@@ -61,8 +62,7 @@ struct TLiveView {
 };
 
 // Runs `tick` every 40 ms and reports the time it took on this (the GUI) thread.
-template <typename Tick>
-void PacedTicks(benchmark::State& state, Tick tick) {
+template <typename Tick> void PacedTicks(benchmark::State& state, Tick tick) {
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         tick();

@@ -60,10 +60,10 @@ TProbe Probe(const std::string& file) {
 
 std::vector<std::uint8_t> DecodeFrame(const std::string& file, int index, int width, int height) {
     int status = 0;
-    const std::string out = RunCommand(
-        "ffmpeg -v error -i '" + file + "' -vf 'select=eq(n\\," + std::to_string(index) +
-            ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 - 2>/dev/null",
-        &status);
+    const std::string out =
+        RunCommand("ffmpeg -v error -i '" + file + "' -vf 'select=eq(n\\," + std::to_string(index) +
+                       ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 - 2>/dev/null",
+                   &status);
     if (status != 0 || out.size() != static_cast<std::size_t>(width) * height * 3)
         return {};
     return {out.begin(), out.end()};

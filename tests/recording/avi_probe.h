@@ -10,7 +10,7 @@ struct TProbe {
     std::string CodecTag; // the frame format header's code, as ffprobe names it
     int Width = 0;
     int Height = 0;
-    std::string Rate; // "25/1"
+    std::string Rate;      // "25/1"
     long long Frames = -1; // frames decoded
 };
 

@@ -21,10 +21,9 @@ struct TCliRun {
 class CliRecord : public ::testing::Test {
 protected:
     void SetUp() override {
-        Dir = fs::temp_directory_path() / ("kervola-cli-rec-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()
-                                               ->current_test_info()
-                                               ->name());
+        Dir = fs::temp_directory_path() /
+              ("kervola-cli-rec-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(Dir);
     }
     void TearDown() override {
@@ -36,10 +35,10 @@ protected:
     TCliRun Record(int port, const std::string& options) {
         const std::string err = File("stderr.txt");
         TCliRun run;
-        run.Out = RunCommand(std::string(KERVOLA_CLI_PATH) + " record " + options +
-                                 " --host 127.0.0.1 --port " + std::to_string(port) + " 2>'" +
-                                 err + "'",
-                             &run.Status);
+        run.Out =
+            RunCommand(std::string(KERVOLA_CLI_PATH) + " record " + options +
+                           " --host 127.0.0.1 --port " + std::to_string(port) + " 2>'" + err + "'",
+                       &run.Status);
         run.Err = ReadWholeFile(err);
         return run;
     }
@@ -64,8 +63,8 @@ TEST_F(CliRecord, EveryCodecRecordsThePicturesAtTheirOwnSize) {
         {"msvc", "msvc"}, {"iyuv", "iyuv"}, {"dib", "DIB "}, {"xvid", "XVID"}};
     for (const auto& [name, handler] : codecs) {
         const std::string file = File(std::string(name) + ".avi");
-        const TCliRun run = Record(sim.port(), std::string("--codec ") + name + " --frames 5 -o '" +
-                                                   file + "'");
+        const TCliRun run =
+            Record(sim.port(), std::string("--codec ") + name + " --frames 5 -o '" + file + "'");
         EXPECT_EQ(run.Status, 0) << name << ": " << run.Err;
         EXPECT_EQ(run.Out, "5 frames written to " + file + "\n");
         EXPECT_EQ(StreamHandler(file), handler);
@@ -101,9 +100,9 @@ TEST_F(CliRecord, StampMarksTheBottomRightCorner) {
     SimProcess sim;
     ASSERT_GT(sim.port(), 0);
     const std::string file = File("stamp.avi");
-    ASSERT_EQ(Record(sim.port(), "--codec dib --frames 1 --no-zones --stamp -o '" + file + "'")
-                  .Status,
-              0);
+    ASSERT_EQ(
+        Record(sim.port(), "--codec dib --frames 1 --no-zones --stamp -o '" + file + "'").Status,
+        0);
     const auto frame = DecodeFrame(file, 0, 720, 576);
     ASSERT_FALSE(frame.empty());
     int black = 0;
@@ -121,8 +120,8 @@ TEST_F(CliRecord, UnreachableDetectorIsAFailure) {
     const std::string file = File("none.avi");
     const TCliRun run = Record(port, "--frames 3 -o '" + file + "'");
     EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Err, "kervola-cli: 127.0.0.1:" + std::to_string(port) +
-                           ": cannot connect or log in\n");
+    EXPECT_EQ(run.Err,
+              "kervola-cli: 127.0.0.1:" + std::to_string(port) + ": cannot connect or log in\n");
     EXPECT_FALSE(fs::exists(file));
 }
 
@@ -142,9 +141,9 @@ TEST_F(CliRecord, RecordingCutShortStillLeavesAPlayableFile) {
 }
 
 TEST_F(CliRecord, UsageProblemsExitWithTwo) {
-    const char* bad[] = {"--frames 3",                     // no output file
-                         "-o x.avi",                       // no frame count
-                         "--frames 0 -o x.avi",            // nothing to record
+    const char* bad[] = {"--frames 3",                       // no output file
+                         "-o x.avi",                         // no frame count
+                         "--frames 0 -o x.avi",              // nothing to record
                          "--codec mjpg --frames 3 -o x.avi", // a codec we do not have
                          "--frames 3 -o x.avi --loud"};
     for (const char* options : bad)

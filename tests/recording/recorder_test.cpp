@@ -81,11 +81,10 @@ TEST_P(RecorderCodec, RecordsAPlayableUprightFile) {
     const std::string file = dir.File("out.avi");
     const auto quadrants = Quadrants(c.Width, c.Height);
     const auto bottomUp = To24BottomUp(quadrants, c.Width, c.Height);
-    const TBitmapView frame =
-        c.BottomUpSource
-            ? TBitmapView{bottomUp.data(), c.Width, c.Height,
-                          static_cast<std::size_t>(c.Width) * 3, TPixelLayout::Bgr24BottomUp}
-            : View32(quadrants, c.Width, c.Height);
+    const TBitmapView frame = c.BottomUpSource ? TBitmapView{bottomUp.data(), c.Width, c.Height,
+                                                             static_cast<std::size_t>(c.Width) * 3,
+                                                             TPixelLayout::Bgr24BottomUp}
+                                               : View32(quadrants, c.Width, c.Height);
     constexpr int Frames = 10;
     {
         TAviFromBitmaps recorder(1, 25, c.Code, file);
@@ -112,14 +111,14 @@ TEST_P(RecorderCodec, RecordsAPlayableUprightFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Codecs, RecorderCodec,
-    ::testing::Values(
-        CodecCase{"msvc", CodecMsvc, "msvc", "CRAM", 720, 576, 8, false},
-        CodecCase{"iyuv", CodecIyuv, "iyuv", "IYUV", 720, 576, 6, false},
-        CodecCase{"iyuv_odd", CodecIyuv, "iyuv", "IYUV", 333, 201, 6, false},
-        CodecCase{"dib", CodecDib, "DIB ", "[0][0][0][0]", 720, 576, 0, false},
-        // Rows of 999 bytes are padded to 1000 in the file, as bitmaps are.
-        CodecCase{"dib_odd_bottom_up", CodecDib, "DIB ", "[0][0][0][0]", 333, 201, 0, true},
-        CodecCase{"xvid", CodecXvid, "XVID", "XVID", 720, 576, 12, false}),
+    ::testing::Values(CodecCase{"msvc", CodecMsvc, "msvc", "CRAM", 720, 576, 8, false},
+                      CodecCase{"iyuv", CodecIyuv, "iyuv", "IYUV", 720, 576, 6, false},
+                      CodecCase{"iyuv_odd", CodecIyuv, "iyuv", "IYUV", 333, 201, 6, false},
+                      CodecCase{"dib", CodecDib, "DIB ", "[0][0][0][0]", 720, 576, 0, false},
+                      // Rows of 999 bytes are padded to 1000 in the file, as bitmaps are.
+                      CodecCase{"dib_odd_bottom_up", CodecDib, "DIB ", "[0][0][0][0]", 333, 201, 0,
+                                true},
+                      CodecCase{"xvid", CodecXvid, "XVID", "XVID", 720, 576, 12, false}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Recorder, FrameOfANewSizeIsScaledToTheFirstFramesSize) {
@@ -169,16 +168,15 @@ TEST_P(RecorderFailure, FailsWithItsMessageAndStaysClosed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, RecorderFailure,
-    ::testing::Values(
-        FailureCase{"unknown_codec", FourCC("ABCD"), 64, 64, false,
-                    "Unable to Create Compressed Stream: Check your CODEC options"},
-        // Microsoft Video 1 codes 4 x 4 blocks only.
-        FailureCase{"msvc_refuses_size", CodecMsvc, 722, 576, false,
-                    "Unable to Create Compressed Stream: Check your CODEC options"},
-        FailureCase{"file_not_creatable", CodecDib, 64, 64, true,
-                    "Unable to Create the Movie File"},
-        FailureCase{"empty_picture", CodecDib, 0, 0, false,
-                    "Unable to Allocate Memory on Heap"}),
+    ::testing::Values(FailureCase{"unknown_codec", FourCC("ABCD"), 64, 64, false,
+                                  "Unable to Create Compressed Stream: Check your CODEC options"},
+                      // Microsoft Video 1 codes 4 x 4 blocks only.
+                      FailureCase{"msvc_refuses_size", CodecMsvc, 722, 576, false,
+                                  "Unable to Create Compressed Stream: Check your CODEC options"},
+                      FailureCase{"file_not_creatable", CodecDib, 64, 64, true,
+                                  "Unable to Create the Movie File"},
+                      FailureCase{"empty_picture", CodecDib, 0, 0, false,
+                                  "Unable to Allocate Memory on Heap"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 // A black picture with a white bar whose position tells the frame's number.
@@ -280,25 +278,10 @@ TEST(RecorderOpenDml, LongRecordingContinuesInExtendedRiffs) {
         EXPECT_EQ(numbers[i], i);
 }
 
-TEST(RecorderOpenDml, ShortRecordingIsPlainAvi) {
-    TempFolder dir;
-    const std::string file = dir.File("short.avi");
-    {
-        const auto f = Quadrants(64, 64);
-        TAviFromBitmaps recorder(1, 25, CodecDib, file);
-        ASSERT_EQ(recorder.AddFrame(View32(f, 64, 64)), S_OK);
-    }
-    const std::string bytes = ReadWholeFile(file);
-    EXPECT_EQ(bytes.find("AVIX"), std::string::npos);
-    EXPECT_EQ(bytes.find("indx"), std::string::npos);
-    EXPECT_NE(bytes.find("idx1"), std::string::npos);
-    EXPECT_EQ(Probe(file).Frames, 1);
-}
-
 TEST(Recorder, TimeCodesAndCodecChoices) {
     const std::pair<long long, const char*> codes[] = {
-        {0, "00:00:00:00"},     {24, "00:00:00:24"},      {26, "00:00:01:01"},
-        {1500, "00:01:00:00"},  {89999, "00:59:59:24"},  {90000, "01:00:00:00"}};
+        {0, "00:00:00:00"},    {24, "00:00:00:24"},    {26, "00:00:01:01"},
+        {1500, "00:01:00:00"}, {89999, "00:59:59:24"}, {90000, "01:00:00:00"}};
     for (const auto& [counter, text] : codes)
         EXPECT_EQ(VideoTimeCode(counter), text) << counter;
     EXPECT_EQ(CodecOfIndex(0), FourCC("msvc"));
