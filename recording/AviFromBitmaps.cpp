@@ -122,12 +122,14 @@ std::int32_t TAviFromBitmaps::Open(int width, int height, int bitsPerPixel) {
     } catch (const std::bad_alloc&) {
         return Fail(AviNoMemory);
     }
-    Writer = std::make_unique<TAviWriter>(RiffLimit);
-    if (!Writer->Create(FileName))
-        return Fail(AviNoMovieFile);
+    // The codec is asked before the file is created: a codec that cannot be had must not cost
+    // the recording that file already holds.
     Encoder = std::make_unique<TVideoEncoder>();
     if (!Encoder->Open(Codec, width, height))
         return Fail(AviNoCompressedStream);
+    Writer = std::make_unique<TAviWriter>(RiffLimit);
+    if (!Writer->Create(FileName))
+        return Fail(AviNoMovieFile);
     if (bitsPerPixel != 24 || Rate <= 0 || Scale <= 0)
         return Fail(AviNoStreamFormat);
     TAviStreamFormat format = Encoder->StreamFormat();

@@ -166,6 +166,19 @@ TEST_P(RecorderFailure, FailsWithItsMessageAndStaysClosed) {
     EXPECT_EQ(recorder.AddFrame(View32(bits, c.Width, c.Height)), E_FAIL);
 }
 
+TEST(Recorder, CodecThatCannotBeHadLeavesAnEarlierRecordingAlone) {
+    TempFolder dir;
+    const std::string file = dir.File("kept.avi");
+    const auto bits = Quadrants(64, 64);
+    {
+        TAviFromBitmaps first(1, 25, CodecDib, file);
+        ASSERT_EQ(first.AddFrame(View32(bits, 64, 64)), S_OK);
+    }
+    TAviFromBitmaps second(1, 25, CodecMsvc, file);
+    EXPECT_EQ(second.AddFrame(View32(bits, 62, 64)), E_FAIL);
+    EXPECT_EQ(Probe(file).Frames, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Failures, RecorderFailure,
     ::testing::Values(FailureCase{"unknown_codec", FourCC("ABCD"), 64, 64, false,
