@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
+#include <unistd.h>
 
 const char* const AviMethodSucceeded = "Method Succeeded";
 const char* const AviNoHeap = "Unable to Create Heap";
@@ -14,6 +16,8 @@ const char* const AviNoStreamFormat = "Unable to Set Video Stream Format";
 const char* const AviNoWrite = "Unable to Write Video Stream to the output Movie File";
 
 namespace {
+
+constexpr int EncoderNiceness = 10;
 
 // One stored row of the source, counted from the top of the picture.
 const std::uint8_t* SourceRow(const std::uint8_t* bits, std::size_t stride, int height,
@@ -199,6 +203,9 @@ bool TAviFromBitmaps::Record(const TSlot& frame) {
 }
 
 void TAviFromBitmaps::EncoderLoop() {
+    // On a busy machine the live view goes first: this thread yields its core to the GUI thread
+    // (a dropped frame costs less than a late picture).
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), EncoderNiceness);
     for (;;) {
         TSlot frame;
         {
