@@ -21,6 +21,7 @@ struct TCliCommand {
 
 void AddDocumentCommands(std::vector<TCliCommand>& table);
 void AddAdminCommands(std::vector<TCliCommand>& table);
+void AddDataCommands(std::vector<TCliCommand>& table);
 // Only in a build with the toolkit: it draws with Qt Gui.
 void AddRecordCommands(std::vector<TCliCommand>& table);
 

@@ -41,6 +41,7 @@ TZelmont_box::TZelmont_box(QWidget* mainForm, QWidget* parent)
     ShowTextForm = new TShowTextForm(mainForm);
     ProgressForm = new TProgressForm(mainForm);
     DayPickerForm = new TDayPickerForm(mainForm);
+    CreateSettingsForm(mainForm);
     ControlsEnabled = true;
     CurrentHost.Clear();
 }
@@ -174,40 +175,32 @@ void TZelmont_box::ParseReplies(std::string& buffer) {
         ~Done() { Flag = false; }
     } done{Parsing};
     size_t consumed = 0;
-    auto finish = [&] { buffer.erase(0, std::min(consumed, buffer.size())); };
     for (;;) {
-        if (ConnectionState == csConfigBody || ConnectionState == csPictureBody) {
-            if (buffer.size() - consumed < static_cast<size_t>(BodySize))
-                break;
-            const std::string body = buffer.substr(consumed, static_cast<size_t>(BodySize));
-            consumed += static_cast<size_t>(BodySize);
+        const bool body = ConnectionState == csConfigBody || ConnectionState == csPictureBody;
+        if (!body && ConnectionState != csReady)
+            break;
+        std::string item;
+        const TReplyStep step = NextReply(buffer, consumed, body ? BodySize : -1, item);
+        if (step == TReplyStep::NeedMore)
+            break;
+        if (step == TReplyStep::Faulty) {
+            DropFaultyPeer();
+            return;
+        }
+        if (step == TReplyStep::Body) {
             const bool picture = ConnectionState == csPictureBody;
             ConnectionState = csReady;
             if (picture)
-                HandlePictureBody(body);
+                HandlePictureBody(item);
             else
-                HandleConfigBody(body);
-            if (ConnectionState < csReady)
-                return;
-            continue;
+                HandleConfigBody(item);
+        } else {
+            HandleReplyLine(item);
         }
-        if (ConnectionState != csReady)
-            break;
-        const size_t crlf = buffer.find("\r\n", consumed);
-        if (crlf == std::string::npos) {
-            if (buffer.size() - consumed > MaxPendingInput) {
-                DropFaultyPeer();
-                return;
-            }
-            break;
-        }
-        const std::string line = buffer.substr(consumed, crlf - consumed);
-        consumed = crlf + 2;
-        HandleReplyLine(line);
         if (ConnectionState < csReady)
             return; // the connection went, and its buffer with it
     }
-    finish();
+    buffer.erase(0, std::min(consumed, buffer.size()));
 }
 
 void TZelmont_box::HandleReplyLine(const std::string& line) {
@@ -220,9 +213,10 @@ void TZelmont_box::HandleReplyLine(const std::string& line) {
         if (!AnnouncedCount(line, n))
             return;
         BodySize = n;
-        if (n <= 0)
+        const long long body = BodyAnnounced(line);
+        if (body == 0)
             return;
-        if (n > MaxBodySize) {
+        if (body < 0) {
             DropFaultyPeer();
             return;
         }
@@ -252,8 +246,7 @@ void TZelmont_box::HandleReplyLine(const std::string& line) {
         if (line.find('=') != std::string::npos)
             HandleUploadReply(line);
     } else if (code == "gt") {
-        if (OnTimeReply)
-            OnTimeReply(ParseTimeReply(rest));
+        HandleTimeReply(ParseTimeReply(rest));
     } else if (code == "gf") {
         const int rate = ParseRateReply(rest, static_cast<int>(MMTimer->TimerRate()));
         // A rate of 0 or one that is no number gives no timer period: keep the one we have.
