@@ -17,6 +17,9 @@ std::vector<TCliCommand> CommandTable() {
     AddAdminCommands(table);
     AddDataCommands(table);
     AddCleaningCommands(table);
+#ifdef KERVOLA_CLI_RECORD
+    AddRecordCommands(table);
+#endif
     return table;
 }
 
