@@ -1,6 +1,7 @@
 // zelmont-sim: simulated Zelmont detectors on TCP ports, for the demo and the tests.
 
 #include "detector.h"
+#include "kervola_version.h"
 #include "members.h"
 #include "options.h"
 #include "server.h"
@@ -36,6 +37,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << usage_text();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "zelmont-sim " KERVOLA_VERSION "\n";
         return 0;
     }
     if (options.port != 0 && options.port + options.detectors - 1 > 65535) {
