@@ -138,6 +138,30 @@ enum TLangExtraIndex : int {
     // Terminal
 
     // Safe configuration work
+    ltHistoryMenu,
+    ltExportZonesMenu,
+    ltImportZonesMenu,
+    ltChangesButton,
+    ltChangesCaption,
+    ltNoEarlierConfig,
+    ltNoChanges,
+    ltChangesFrom,
+    ltHistoryCaption,
+    ltHistoryTime,
+    ltHistoryKind,
+    ltHistorySize,
+    ltHistorySensors,
+    ltHistoryRead,
+    ltHistorySent,
+    ltHistoryShow,
+    ltHistoryDiff,
+    ltHistoryLoad,
+    ltHistoryEmpty,
+    ltHistoryNotWritten,
+    ltZonesFileFilter,
+    ltZonesNotParsed,
+    ltZonesNoSensor,
+    ltZonesNotWritten,
 
     ltExtraAfter
 };
