@@ -170,7 +170,8 @@ constexpr std::array<TLangPair, LangTableSize> Table{{
     {"No earlier configuration of this detector is known.",
      "Предыдущая конфигурация этого детектора неизвестна."},
     {"No changes.", "Изменений нет."},
-    {"Changes against the configuration %1 at %2", "Изменения относительно конфигурации (%1) от %2"},
+    {"From the document in the editor to the configuration %1 at %2",
+     "От документа в редакторе к конфигурации (%1) от %2"},
     {"History", "История"},
     {"Time", "Время"},
     {"Kind", "Вид"},
@@ -183,13 +184,13 @@ constexpr std::array<TLangPair, LangTableSize> Table{{
     {"Load into editor", "Загрузить в редактор"},
     {"No configurations of this detector are kept yet.",
      "Конфигурации этого детектора ещё не сохранялись."},
-    {"History not written: ", "История не записана: "},
+    {"History not written:", "История не записана:"},
     {"Zones files (*.xml *.XML)", "Файлы зон (*.xml *.XML)"},
     {"The zones file does not parse; nothing was changed.",
      "Файл зон не читается; ничего не изменено."},
     {"The zones file holds no sensor; nothing was changed.",
      "В файле зон нет датчиков; ничего не изменено."},
-    {"The zones file could not be written: ", "Не удалось записать файл зон: "},
+    {"The zones file could not be written:", "Не удалось записать файл зон:"},
 
 }};
 

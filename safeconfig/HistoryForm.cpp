@@ -118,7 +118,7 @@ void THistoryForm::DiffSelected() {
                          Lang(ltChangesFrom)
                              .arg(Lang(e->Kind == "sent" ? ltHistorySent : ltHistoryRead),
                                   QString::fromStdString(HistoryTimeText(e->TimeMs))),
-                         text, current);
+                         current, text);
     View->show();
     View->raise();
 }

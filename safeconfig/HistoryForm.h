@@ -26,7 +26,8 @@ public:
     // empty (a history write that failed).
     void SetEntries(const QString& detector, std::vector<THistoryEntry> entries,
                     const QString& note = {});
-    // The editor's document, for the difference.
+    // The editor's document, for the difference from it to a kept file (what loading the file
+    // would change).
     std::function<std::string()> CurrentDocument;
 
     QTableWidget* Table() const { return List; }

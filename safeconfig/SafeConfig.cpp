@@ -31,8 +31,7 @@ THistoryStore TSafeConfig::Store() const {
     return THistoryStore(HistoryRoot.empty() ? DataFolder() + "history/" : HistoryRoot);
 }
 
-QString TSafeConfig::Keep(const TDetectorKey& detector, const char* kind,
-                          const std::string& text) {
+bool TSafeConfig::Keep(const TDetectorKey& detector, const char* kind, const std::string& text) {
     KnownHost = detector.Host;
     KnownPort = detector.Port;
     KnownText = text;
@@ -43,21 +42,22 @@ QString TSafeConfig::Keep(const TDetectorKey& detector, const char* kind,
     if (result != TKeepResult::Failed) {
         Problem.clear();
         ProblemReported = false;
-        return {};
+        return true;
     }
     Problem = problem;
-    if (ProblemReported)
-        return {};
-    ProblemReported = true;
-    return Lang(ltHistoryNotWritten) + QString::fromStdString(problem);
+    return false;
 }
 
 void TSafeConfig::ConfigRead(const TDetectorKey& detector, const std::string& text) {
+    // A read has no status text of its own; the history dialog shows the problem.
     Keep(detector, "read", text);
 }
 
 QString TSafeConfig::UploadConfirmed(const TDetectorKey& detector, const std::string& text) {
-    return Keep(detector, "sent", text);
+    if (Keep(detector, "sent", text) || ProblemReported)
+        return {};
+    ProblemReported = true;
+    return Lang(ltHistoryNotWritten) + " " + QString::fromStdString(Problem);
 }
 
 bool TSafeConfig::LastKnown(const TDetectorKey& detector, std::string& text) const {
@@ -88,7 +88,7 @@ void TSafeConfig::ShowHistory(const TDetectorKey& detector, const QPoint& where)
         std::to_string(detector.Port));
     History->SetEntries(name, Store().List(detector.Host, detector.Port),
                         Problem.empty() ? QString()
-                                        : Lang(ltHistoryNotWritten) +
+                                        : Lang(ltHistoryNotWritten) + " " +
                                               QString::fromStdString(Problem));
     History->move(where);
     History->show();
@@ -98,7 +98,7 @@ void TSafeConfig::ShowHistory(const TDetectorKey& detector, const QPoint& where)
 QString TSafeConfig::ExportZones(const QString& path) const {
     std::string problem;
     if (!WriteFileReplacing(path.toStdString(), ExportZonesText(*View.Config), problem))
-        return Lang(ltZonesNotWritten) + QString::fromStdString(problem);
+        return Lang(ltZonesNotWritten) + " " + QString::fromStdString(problem);
     return {};
 }
 

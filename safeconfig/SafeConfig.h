@@ -62,7 +62,8 @@ public:
     THistoryForm* HistoryForm() const { return History; }
 
 private:
-    QString Keep(const TDetectorKey& detector, const char* kind, const std::string& text);
+    // False when the file could not be written (Problem says why).
+    bool Keep(const TDetectorKey& detector, const char* kind, const std::string& text);
 
     TQuadImager& View;
     QPointer<TChangesForm> Changes;
