@@ -59,7 +59,7 @@ void TChangesForm::ShowDifference(const QString& caption, const QString& heading
     setWindowTitle(caption);
     Header->setText(heading);
     Memo->clear();
-    const auto hunks = DiffHunks(DiffLines(SplitLines(before), SplitLines(after)));
+    const auto hunks = DiffHunks(DiffLines(TextLines(before), TextLines(after)));
     if (hunks.empty()) {
         Memo->setPlainText(Lang(ltNoChanges));
         return;

@@ -12,6 +12,18 @@ std::unique_ptr<TXMLNode> CloneNode(const TXMLNode& node) {
     return copy;
 }
 
+void AssignNode(TXMLNode& target, const TXMLNode& source) {
+    target.LineEnd = source.LineEnd;
+    target.Name = source.Name;
+    target.Text = source.Text;
+    target.Data = source.Data;
+    target.Params = source.Params;
+    while (target.Count() > 0)
+        target.Delete(target.Count() - 1);
+    for (int i = 0; i < source.Count(); ++i)
+        target.AddNode(CloneNode(*source.GetNode(i)));
+}
+
 std::string DocumentText(const TXMLConfig& config) {
     return config.TopNode ? config.TopNode->AsXML() : std::string();
 }

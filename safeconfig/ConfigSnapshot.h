@@ -10,6 +10,9 @@
 #include <string>
 
 std::unique_ptr<TXMLNode> CloneNode(const TXMLNode& node);
+// Makes `target` a copy of `source` in place: the node keeps its identity (its Serial), by which
+// the settings dialog knows the document it read its values from.
+void AssignNode(TXMLNode& target, const TXMLNode& source);
 
 // The document as the writer gives it; empty while there is none. Unlike AsText it never creates
 // the default document, so looking at a document does not change it.

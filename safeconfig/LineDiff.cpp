@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-std::vector<std::string> SplitLines(const std::string& text) {
+std::vector<std::string> TextLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -172,7 +172,7 @@ std::string HunkHeader(const TDiffHunk& hunk) {
 
 std::string UnifiedDiff(const std::string& a, const std::string& b, const std::string& nameA,
                         const std::string& nameB, int context) {
-    const std::vector<TDiffHunk> hunks = DiffHunks(DiffLines(SplitLines(a), SplitLines(b)), context);
+    const std::vector<TDiffHunk> hunks = DiffHunks(DiffLines(TextLines(a), TextLines(b)), context);
     if (hunks.empty())
         return {};
     std::string out = "--- " + nameA + "\n+++ " + nameB + "\n";

@@ -6,7 +6,7 @@
 #include <vector>
 
 // The lines of a text without their ends; CR LF, LF and a lone CR each end a line.
-std::vector<std::string> SplitLines(const std::string& text);
+std::vector<std::string> TextLines(const std::string& text);
 
 struct TDiffLine {
     char Kind = ' '; // ' ' unchanged, '-' removed, '+' added

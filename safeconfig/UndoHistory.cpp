@@ -9,12 +9,20 @@ TUndoHistory::TState TUndoHistory::Capture(const TXMLConfig& config) {
     if (config.TopNode) {
         state.Tree = CloneNode(*config.TopNode);
         state.Text = config.TopNode->AsXML();
+        state.Serial = config.TopNode->Serial;
     }
     return state;
 }
 
-void TUndoHistory::Apply(const TState& state, TXMLConfig& config, TQuadList& zones) {
-    config.TopNode = state.Tree ? CloneNode(*state.Tree) : nullptr;
+void TUndoHistory::Apply(TState& state, TXMLConfig& config, TQuadList& zones) {
+    if (!state.Tree) {
+        config.TopNode.reset();
+    } else if (config.TopNode && config.TopNode->Serial == state.Serial) {
+        AssignNode(*config.TopNode, *state.Tree);
+    } else {
+        config.TopNode = CloneNode(*state.Tree);
+        state.Serial = config.TopNode->Serial;
+    }
     const int selected = zones.SelectedIndex;
     config.ReadSensors(zones);
     // Keep the zone the user works on when it still exists, else the last one.

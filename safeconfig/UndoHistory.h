@@ -8,6 +8,7 @@
 #include "zones/TFGeometry2.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
@@ -40,9 +41,13 @@ private:
     struct TState {
         std::unique_ptr<TXMLNode> Tree; // nullptr: no document
         std::string Text;
+        // The document the copy was taken from. A state goes back into that very document, so
+        // a settings dialog that read it keeps writing to it; into any other document it comes
+        // as a new one, so that a dialog that read another never writes its values into it.
+        std::uint64_t Serial = 0;
     };
     static TState Capture(const TXMLConfig& config);
-    static void Apply(const TState& state, TXMLConfig& config, TQuadList& zones);
+    static void Apply(TState& state, TXMLConfig& config, TQuadList& zones);
 
     std::size_t MaxSteps;
     TState Current;

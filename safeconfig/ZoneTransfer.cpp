@@ -37,17 +37,17 @@ TImportResult ImportZonesFile(TXMLConfig& config, TQuadList& zones, const std::s
                               std::string& problem) {
     std::string bytes;
     if (!ReadFileBytes(path, bytes)) {
-        problem = "cannot read " + path;
+        problem = "cannot read the file";
         return TImportResult::NotParsed;
     }
     const std::unique_ptr<TXMLNode> top = LoadXMLFile(path);
     if (!top) {
-        problem = path + " does not parse (XML error " + std::to_string(XMLErrorCode) + " at " +
+        problem = "does not parse (XML error " + std::to_string(XMLErrorCode) + " at " +
                   std::to_string(XMLErrorPos) + ")";
         return TImportResult::NotParsed;
     }
     const TImportResult result = ImportZones(config, zones, top.get());
     if (result == TImportResult::NoSensor)
-        problem = path + " holds no sensor";
+        problem = "holds no sensor";
     return result;
 }

@@ -21,6 +21,6 @@ enum class TImportResult { Imported, NotParsed, NoSensor };
 // nothing. Without a document, the sensors go into a new default one.
 TImportResult ImportZones(TXMLConfig& config, TQuadList& zones, const TXMLNode* zonesTop);
 
-// The same for a file; `problem` says why nothing changed.
+// The same for a file; `problem` says why nothing changed (without the file's name).
 TImportResult ImportZonesFile(TXMLConfig& config, TQuadList& zones, const std::string& path,
                               std::string& problem);

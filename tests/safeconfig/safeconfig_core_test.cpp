@@ -150,6 +150,32 @@ TEST(UndoHistory, KeepsTheLastHundredSteps) {
     EXPECT_EQ(Text(config), states[30]); // the 30 oldest steps were dropped
 }
 
+// The settings dialog writes its values only into the document it read them from, known by the
+// top node's Serial: an undo within one document must keep it, an undo across a replacement of
+// the document must not bring back an identity the dialog may hold.
+TEST(UndoHistory, RestoresIntoTheSameDocumentOnly) {
+    TXMLConfig config;
+    TQuadList zones;
+    WithSensors(config, zones, 2);
+    const std::uint64_t first = config.TopNode->Serial;
+    TUndoHistory history;
+    history.Reset(config);
+    config.DeleteSensor(zones, 0);
+    history.Record(config);
+    ASSERT_TRUE(history.Undo(config, zones));
+    EXPECT_EQ(config.TopNode->Serial, first);
+    ASSERT_TRUE(history.Redo(config, zones));
+    EXPECT_EQ(config.TopNode->Serial, first);
+
+    config.CreateDefault("KERVOLA2", "ZELMONT_SF"); // "New config"
+    const std::uint64_t second = config.TopNode->Serial;
+    history.Record(config);
+    ASSERT_TRUE(history.Undo(config, zones));
+    EXPECT_NE(config.TopNode->Serial, first);
+    EXPECT_NE(config.TopNode->Serial, second);
+    EXPECT_EQ(zones.Count(), 1);
+}
+
 TEST(UndoHistory, SelectionStaysWhenItsZoneStillExists) {
     TXMLConfig config;
     TQuadList zones;
@@ -174,9 +200,9 @@ TEST(UndoHistory, SelectionStaysWhenItsZoneStillExists) {
 // Line difference
 
 TEST(LineDiff, SplitsAtEveryKindOfLineEnd) {
-    EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-    EXPECT_EQ(SplitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
-    EXPECT_TRUE(SplitLines("").empty());
+    EXPECT_EQ(TextLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(TextLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+    EXPECT_TRUE(TextLines("").empty());
 }
 
 TEST(LineDiff, UnifiedOutputOfTypicalChanges) {
@@ -229,7 +255,7 @@ TEST(LineDiff, SensorsAddedRemovedAndChanged) {
     zones.Quad(1)->Points = moved;
     changed.UpdateSensorGeometry(zones, 1);
     const std::vector<TDiffHunk> hunks =
-        DiffHunks(DiffLines(SplitLines(a), SplitLines(changed.AsText())));
+        DiffHunks(DiffLines(TextLines(a), TextLines(changed.AsText())));
     ASSERT_EQ(hunks.size(), 1u);
     int minus = 0, plus = 0;
     for (const TDiffLine& l : hunks[0].Lines) {
@@ -246,7 +272,7 @@ TEST(LineDiff, UnrelatedLargeTextsStayBounded) {
         a += "a" + std::to_string(i) + "\n";
         b += "b" + std::to_string(i) + "\n";
     }
-    const std::vector<TDiffLine> lines = DiffLines(SplitLines(a), SplitLines(b));
+    const std::vector<TDiffLine> lines = DiffLines(TextLines(a), TextLines(b));
     ASSERT_EQ(lines.size(), 40000u);
     EXPECT_EQ(lines.front().Kind, '-');
     EXPECT_EQ(lines.back().Kind, '+');
