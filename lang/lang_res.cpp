@@ -172,6 +172,8 @@ constexpr std::array<TLangPair, LangTableSize> Table{{
     {"No changes.", "Изменений нет."},
     {"From the document in the editor to the configuration %1 at %2",
      "От документа в редакторе к конфигурации (%1) от %2"},
+    {"From the configuration last read from or accepted by %1 to the document to be sent",
+     "От конфигурации, последней прочитанной из %1 или принятой им, к отправляемому документу"},
     {"History", "История"},
     {"Time", "Время"},
     {"Kind", "Вид"},

@@ -146,6 +146,7 @@ enum TLangExtraIndex : int {
     ltNoEarlierConfig,
     ltNoChanges,
     ltChangesFrom,
+    ltChangesToSend,
     ltHistoryCaption,
     ltHistoryTime,
     ltHistoryKind,

@@ -78,6 +78,44 @@ bool Myers(const Lines& a, int a0, int a1, const Lines& b, int b0, int b1,
     return true;
 }
 
+// A run of added (or removed) lines can often stand a few lines lower as well: an added sensor
+// object read as "</object> <object ...> <param .../>" after an unchanged "</object>". Moving
+// every run as far down as it goes keeps the script as short and shows whole objects.
+void SlideRunsDown(std::vector<char>& script, const Lines& a, const Lines& b) {
+    // Line texts of the script's positions: old lines for ' ' and '-', new lines for '+'.
+    std::vector<const std::string*> text;
+    text.reserve(script.size());
+    std::size_t i = 0, j = 0;
+    for (char kind : script) {
+        if (kind == '+') {
+            text.push_back(&b[j++]);
+        } else {
+            text.push_back(&a[i++]);
+            j += kind == ' ';
+        }
+    }
+    const std::size_t n = script.size();
+    for (std::size_t from = 0; from < n;) {
+        const char kind = script[from];
+        if (kind == ' ') {
+            ++from;
+            continue;
+        }
+        std::size_t to = from;
+        while (to < n && script[to] == kind)
+            ++to;
+        while (to < n && script[to] == ' ' && *text[to] == *text[from]) {
+            std::swap(script[from], script[to]);
+            std::swap(text[from], text[to]);
+            ++from;
+            ++to;
+            while (to < n && script[to] == kind)
+                ++to;
+        }
+        from = to;
+    }
+}
+
 } // namespace
 
 std::vector<TDiffLine> DiffLines(const Lines& a, const Lines& b) {
@@ -99,6 +137,7 @@ std::vector<TDiffLine> DiffLines(const Lines& a, const Lines& b) {
         script.insert(script.end(), static_cast<std::size_t>(m - suffix - prefix), '+');
     }
     script.insert(script.end(), static_cast<std::size_t>(suffix), ' ');
+    SlideRunsDown(script, a, b);
 
     std::vector<TDiffLine> out;
     out.reserve(script.size());

@@ -72,8 +72,9 @@ void TSafeConfig::ShowChanges(const TDetectorKey& detector, const QPoint& where)
     std::string before;
     if (LastKnown(detector, before))
         Changes->ShowDifference(Lang(ltChangesCaption),
-                                QString::fromStdString(detector.Host + ":" +
-                                                       std::to_string(detector.Port)),
+                                Lang(ltChangesToSend)
+                                    .arg(QString::fromStdString(detector.Host + ":" +
+                                                                std::to_string(detector.Port))),
                                 before, UploadText(*View.Config));
     else
         Changes->ShowMessage(Lang(ltChangesCaption), Lang(ltNoEarlierConfig));

@@ -221,6 +221,13 @@ TEST(LineDiff, UnifiedOutputOfTypicalChanges) {
         {"far apart changes make two hunks", "1\n2\n3\n4\n5\n6\n7\n8\n9\n",
          "X\n2\n3\n4\n5\n6\n7\n8\nY\n",
          "--- A\n+++ B\n@@ -1,2 +1,2 @@\n-1\n+X\n 2\n@@ -8,2 +8,2 @@\n 8\n-9\n+Y\n", 1},
+        {"an added object is shown whole", "<o>\n</o>\n</m>\n", "<o>\n</o>\n<o>\n</o>\n</m>\n",
+         "--- A\n+++ B\n@@ -1,3 +1,5 @@\n <o>\n </o>\n+<o>\n+</o>\n </m>\n", 3},
+        {"an added object after an earlier change is shown whole",
+         "x\n<o1>\n</o>\n</m>\n", "y\n<o1>\n</o>\n<o2>\n</o>\n</m>\n",
+         "--- A\n+++ B\n@@ -1,4 +1,6 @@\n-x\n+y\n <o1>\n </o>\n+<o2>\n+</o>\n </m>\n", 3},
+        {"a removed object is shown whole", "<o>\n</o>\n<o>\n</o>\n</m>\n", "<o>\n</o>\n</m>\n",
+         "--- A\n+++ B\n@@ -1,5 +1,3 @@\n <o>\n </o>\n-<o>\n-</o>\n </m>\n", 3},
         {"near changes join", "1\n2\n3\n4\n", "X\n2\n3\nY\n",
          "--- A\n+++ B\n@@ -1,4 +1,4 @@\n-1\n+X\n 2\n 3\n-4\n+Y\n", 1},
     };
