@@ -176,26 +176,6 @@ TEST(UndoHistory, RestoresIntoTheSameDocumentOnly) {
     EXPECT_EQ(zones.Count(), 1);
 }
 
-TEST(UndoHistory, SelectionStaysWhenItsZoneStillExists) {
-    TXMLConfig config;
-    TQuadList zones;
-    WithSensors(config, zones, 3);
-    TUndoHistory history;
-    history.Reset(config);
-    zones.SelectedIndex = 2;
-    config.DeleteSensor(zones, 2);
-    zones.SelectedIndex = 1;
-    history.Record(config);
-    ASSERT_TRUE(history.Undo(config, zones));
-    EXPECT_EQ(zones.SelectedIndex, 1);
-    config.DeleteSensor(zones, 2);
-    config.DeleteSensor(zones, 1);
-    history.Record(config);
-    zones.SelectedIndex = 5;
-    ASSERT_TRUE(history.Undo(config, zones));
-    EXPECT_EQ(zones.SelectedIndex, 2); // out of range: the last zone
-}
-
 // ---------------------------------------------------------------------------------------------
 // Line difference
 
