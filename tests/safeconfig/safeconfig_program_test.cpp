@@ -291,7 +291,7 @@ TEST_F(SafeConfigTest, NewConfigIsAStepAndSavingIsNone) {
     EXPECT_EQ(Box->Count(), 4);
 }
 
-TEST_F(SafeConfigTest, MenuItemsAfterTheDesignsItems) {
+TEST_F(SafeConfigTest, MenuItemsAtTheEndOfTheMainMenu) {
     SelectLanguage(LangEnglish);
     struct Row {
         std::uint8_t State;
