@@ -21,6 +21,7 @@ struct TCliCommand {
 
 void AddDocumentCommands(std::vector<TCliCommand>& table);
 void AddAdminCommands(std::vector<TCliCommand>& table);
+void AddDataCommands(std::vector<TCliCommand>& table);
 void AddHistoryCommands(std::vector<TCliCommand>& table);
 void AddZonesCommands(std::vector<TCliCommand>& table);
 void AddConfigDiffCommands(std::vector<TCliCommand>& table);

@@ -112,7 +112,8 @@ std::string HistoryTimeText(long long timeMs, bool local) {
     return text;
 }
 
-bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& problem) {
+bool WriteThroughTemporary(const std::string& path, const std::string& bytes,
+                           std::string& problem) {
     std::string temp = path + ".tmp-XXXXXX";
     const int fd = mkstemps(temp.data(), 0);
     if (fd < 0) {
@@ -179,7 +180,7 @@ bool THistoryStore::WriteIndexLabel(const std::string& folder, const std::string
     std::string bytes;
     for (const auto& [f, l] : index)
         bytes += f + "\t" + l + "\n";
-    return WriteFileReplacing(path, bytes, problem);
+    return WriteThroughTemporary(path, bytes, problem);
 }
 
 TKeepResult THistoryStore::Keep(const std::string& host, int port, const std::string& label,
@@ -198,7 +199,7 @@ TKeepResult THistoryStore::Keep(const std::string& host, int port, const std::st
     const std::vector<THistoryEntry> before = List(host, port, false);
     if (!before.empty() && nowMs <= before.back().TimeMs)
         nowMs = before.back().TimeMs + 1;
-    if (!WriteFileReplacing(folder + HistoryFileName(nowMs, kind), text, problem))
+    if (!WriteThroughTemporary(folder + HistoryFileName(nowMs, kind), text, problem))
         return TKeepResult::Failed;
     const std::size_t total = before.size() + 1;
     for (std::size_t i = 0; i + MaxFiles < total && i < before.size(); ++i)

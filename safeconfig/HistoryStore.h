@@ -62,4 +62,5 @@ bool ParseHistoryFileName(const std::string& name, long long& timeMs, std::strin
 // "2026-12-09 00:10:15" in local time (or UTC).
 std::string HistoryTimeText(long long timeMs, bool local = true);
 // Writes through a temporary file in the same folder, then renames it over `path`.
-bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& problem);
+bool WriteThroughTemporary(const std::string& path, const std::string& bytes,
+                           std::string& problem);

@@ -98,7 +98,7 @@ void TSafeConfig::ShowHistory(const TDetectorKey& detector, const QPoint& where)
 
 QString TSafeConfig::ExportZones(const QString& path) const {
     std::string problem;
-    if (!WriteFileReplacing(path.toStdString(), ExportZonesText(*View.Config), problem))
+    if (!WriteThroughTemporary(path.toStdString(), ExportZonesText(*View.Config), problem))
         return Lang(ltZonesNotWritten) + " " + QString::fromStdString(problem);
     return {};
 }
