@@ -14,11 +14,13 @@
 #include "safeconfig/ConfigSnapshot.h"
 #include "safeconfig/HistoryForm.h"
 #include "safeconfig/SafeConfig.h"
+#include "settings/Settings_form.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
@@ -289,6 +291,29 @@ TEST_F(SafeConfigTest, NewConfigIsAStepAndSavingIsNone) {
     Box->ControlsEnabled = false;
     Key(Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(Box->Count(), 4);
+}
+
+// Saving stores the settings dialog's values first; that is no step of its own, and an undo
+// within the same document leaves the dialog writing into it.
+TEST_F(SafeConfigTest, SettingsStoredOnSaveSurviveAsNoStep) {
+    Connect();
+    Box->MainMenuClick(8, false);
+    ASSERT_TRUE(Box->SettingsForm);
+    Box->SettingsForm->DataIntervalEdit()->setText("123");
+    Box->DeleteSelected();
+    const QString first = Dir.path() + "/first.xml";
+    User->Files = {first};
+    Key(Qt::Key_F2);
+    EXPECT_EQ(Box->UndoSteps.UndoCount(), 1u);
+    EXPECT_NE(ReadAll(first.toStdString()).find("val=\"123\""), std::string::npos);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Box->Count(), 4);
+    const QString second = Dir.path() + "/second.xml";
+    User->Files = {second};
+    Key(Qt::Key_F2);
+    const std::string saved = ReadAll(second.toStdString());
+    EXPECT_NE(saved.find("val=\"123\""), std::string::npos);
+    EXPECT_NE(saved.find("Sensor 4"), std::string::npos);
 }
 
 TEST_F(SafeConfigTest, MenuItemsAtTheEndOfTheMainMenu) {
