@@ -22,6 +22,9 @@ struct TCliCommand {
 void AddDocumentCommands(std::vector<TCliCommand>& table);
 void AddAdminCommands(std::vector<TCliCommand>& table);
 void AddDataCommands(std::vector<TCliCommand>& table);
+void AddCleaningCommands(std::vector<TCliCommand>& table);
+// Only in a build with the toolkit: it draws with Qt Gui.
+void AddRecordCommands(std::vector<TCliCommand>& table);
 void AddHistoryCommands(std::vector<TCliCommand>& table);
 void AddZonesCommands(std::vector<TCliCommand>& table);
 void AddConfigDiffCommands(std::vector<TCliCommand>& table);
