@@ -8,6 +8,7 @@
 #include "fleet/FleetReport.h"
 #include "fleet/FleetTasks.h"
 #include "platform/Folders.h"
+#include "safeconfig/HistoryStore.h"
 
 #include <atomic>
 #include <charconv>
@@ -18,6 +19,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <unistd.h>
 
 namespace {
@@ -48,10 +50,12 @@ const std::string BackupHelp =
     "usage: kervola-cli fleet backup [-o DIR] [--only PATTERN] [--jobs N] [--json]\n"
     "\n"
     "Saves each detector's configuration (\"gc\") byte for byte as DIR/LABEL.xml (DIR is made\n"
-    "when missing; default: backup/ in the data folder), mode 0600 since it holds the\n"
-    "detector's login. A detector that fails leaves an older DIR/LABEL.xml as it was. \"/\" in a\n"
-    "label becomes \"_\"; of two entries whose labels give the same file, only the first is\n"
-    "saved. Keys: file, bytes, sensors.\n\n" +
+    "when missing), mode 0600 since it holds the detector's login. A detector that fails\n"
+    "leaves an older DIR/LABEL.xml as it was. \"/\" in a label becomes \"_\"; of two entries\n"
+    "whose labels give the same file, only the first is saved.\n"
+    "Without -o, each configuration joins the program's history of configurations (history/ in\n"
+    "the data folder, one folder per address and port; see 'history list') as a read, unless\n"
+    "it equals the newest one kept there. Keys: file, bytes, sensors.\n\n" +
     CommonHelp;
 const std::string TimeSyncHelp =
     "usage: kervola-cli fleet time-sync [--max-drift S] [--only PATTERN] [--jobs N] [--json]\n"
@@ -181,25 +185,47 @@ int RunBackup(std::vector<std::string>& args) {
     const bool hasDir = TakeOption(args, "-o", dir, problem);
     if (!problem.empty())
         return Usage(BackupHelp, problem);
+    if (hasDir && dir.empty())
+        return Usage(BackupHelp, "-o needs a folder");
     TFleetRun run;
     if (int code = Prepare(args, BackupHelp, run); code >= 0)
         return code;
-    if (!hasDir)
-        dir = ComputeDataFolder() + "backup";
-    if (dir.empty())
-        return Usage(BackupHelp, "-o needs a folder");
+    const std::vector<std::string> keys{"file", "bytes", "sensors"};
+    if (!hasDir) {
+        // The program's history of configurations: each detector's folder, found by its address
+        // and port, where the program's own reads and uploads are kept too.
+        THistoryStore store(ComputeDataFolder() + "history/");
+        std::mutex storeLock; // the store's label index is read and rewritten on every keep
+        return Execute(
+            "backup", run,
+            [&](size_t i, const TSyncTarget& t) {
+                const std::string label = run.Hosts[i].Caption;
+                return FleetBackup(
+                    t, [&, label](const std::string& bytes, std::string& file, std::string& error) {
+                        std::lock_guard<std::mutex> hold(storeLock);
+                        if (store.Keep(t.Host, t.Port, label, "read", bytes, error) ==
+                            TKeepResult::Failed)
+                            return false;
+                        const auto kept = store.List(t.Host, t.Port, false);
+                        file = kept.empty() ? store.FolderOf(t.Host, t.Port) : kept.back().Path;
+                        return true;
+                    });
+            },
+            keys);
+    }
     std::vector<std::string> files, clash;
     if (int code = FilesInFolder(run, dir, ".xml", files, clash); code >= 0)
         return code;
-    return Execute("backup", run,
-                   [&](size_t i, const TSyncTarget& t) {
-                       if (!clash[i].empty()) {
-                           TFleetResult r;
-                           return r.Fail(clash[i]);
-                       }
-                       return FleetBackup(t, files[i]);
-                   },
-                   {"file", "bytes", "sensors"});
+    return Execute(
+        "backup", run,
+        [&](size_t i, const TSyncTarget& t) {
+            if (!clash[i].empty()) {
+                TFleetResult r;
+                return r.Fail(clash[i]);
+            }
+            return FleetBackup(t, SaveToFile(files[i]));
+        },
+        keys);
 }
 
 // A plain decimal number, 0 or more, with "." whatever the user's locale, as scripts write it.

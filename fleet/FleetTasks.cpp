@@ -167,7 +167,7 @@ TFleetResult FleetStatus(const TSyncTarget& target) {
     return r;
 }
 
-TFleetResult FleetBackup(const TSyncTarget& target, const std::string& file) {
+TFleetResult FleetBackup(const TSyncTarget& target, const TConfigSaver& save) {
     TFleetResult r;
     TChannelCloser closer;
     if (!Login(target, r))
@@ -193,14 +193,21 @@ TFleetResult FleetBackup(const TSyncTarget& target, const std::string& file) {
     TQuadList zones;
     config.ReadSensors(zones);
 
-    std::string error;
-    if (!WritePrivateFile(file, bytes, error))
+    std::string file, error;
+    if (!save(bytes, file, error))
         return r.Fail(error);
     r.AddText("file", file);
     r.AddNumber("bytes", static_cast<long long>(got));
     r.AddNumber("sensors", zones.Count());
     r.Ok = true;
     return r;
+}
+
+TConfigSaver SaveToFile(const std::string& file) {
+    return [file](const std::string& bytes, std::string& where, std::string& error) {
+        where = file;
+        return WritePrivateFile(file, bytes, error);
+    };
 }
 
 TFleetResult FleetTimeSync(const TSyncTarget& target, double maxDriftS) {

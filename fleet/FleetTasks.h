@@ -7,14 +7,21 @@
 #include "program/velt_winsock.h"
 
 #include <ctime>
+#include <functional>
 #include <string>
 
 // "gv", "gt" and "gg": firmware, drift_s and level.
 TFleetResult FleetStatus(const TSyncTarget& target);
-// "gc" saved byte for byte to `file` (through a temporary file beside it, mode 0600 since the
-// configuration holds the detector's login); file, bytes and sensors. On any failure `file` is
-// left as it was.
-TFleetResult FleetBackup(const TSyncTarget& target, const std::string& file);
+// Keeps a configuration received whole; false with `error` when it could not. `file` names
+// where it went.
+using TConfigSaver =
+    std::function<bool(const std::string& bytes, std::string& file, std::string& error)>;
+// "gc", handed byte for byte to `save` once it arrived whole and parses; file, bytes and
+// sensors. Nothing is saved on any failure.
+TFleetResult FleetBackup(const TSyncTarget& target, const TConfigSaver& save);
+// A saver into `file` (through a temporary file beside it, mode 0600 since the configuration
+// holds the detector's login): on any failure `file` is left as it was.
+TConfigSaver SaveToFile(const std::string& file);
 // "gt", then "st t=" with this machine's time only when the drift is more than `maxDriftS`
 // seconds either way; drift_s and synced.
 TFleetResult FleetTimeSync(const TSyncTarget& target, double maxDriftS);

@@ -237,6 +237,29 @@ TEST_F(FleetCli, BackupSavesEachConfigurationAndAFailureKeepsTheOlderFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
 }
 
+TEST_F(FleetCli, BackupWithoutAFolderJoinsTheHistoryOfConfigurations) {
+    StartFleet(4, false);
+    const TCliRun first = Run({"fleet", "backup", "--jobs", "4", "--json"});
+    EXPECT_EQ(first.Exit, 0) << first.Err;
+    auto rows = ByLabel(JsonOf(first));
+    for (size_t i = 0; i < 4; ++i) {
+        const QJsonObject row = rows[QString::fromStdString("SIM-000" + std::to_string(i + 1))];
+        const fs::path file = row["file"].toString().toStdString();
+        EXPECT_EQ(file.parent_path(),
+                  Dir / "history" / ("127.0.0.1_" + std::to_string(Sim->ports()[i])));
+        EXPECT_EQ(static_cast<int>(fs::file_size(file)), row["bytes"].toInt());
+    }
+    // Every label noted although the four were kept at once.
+    EXPECT_EQ(Lines(ReadFile(Dir / "history" / "index.txt")).size(), 4u);
+
+    // An unchanged configuration is not kept twice: the same file is named again.
+    const TCliRun second = Run({"fleet", "backup", "--only", "SIM-0001", "--json"});
+    EXPECT_EQ(second.Exit, 0);
+    EXPECT_EQ(ByLabel(JsonOf(second))["SIM-0001"]["file"], rows["SIM-0001"]["file"]);
+    const TCliRun history = Run({"history", "list", "--detector", "SIM-0001"});
+    EXPECT_EQ(Lines(history.Out).size(), 1u) << history.Out;
+}
+
 TEST_F(FleetCli, LabelsThatGiveOneFileNeverOverwriteEachOther) {
     StartFleet(1, false);
     const std::string port = std::to_string(Sim->ports()[0]);
