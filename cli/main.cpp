@@ -1,144 +1,54 @@
-// kervola-cli: the command-line companion for scripts and field checks of configuration files.
-#include "config/GXmlUtils.h"
-#include "config/XMLConfig.h"
+// kervola-cli: the command-line companion for scripts, field laptops and checks of
+// configuration files. This file only dispatches: each command group lives in a file of its own.
+#include "cli/Commands.h"
 
+#include <algorithm>
 #include <clocale>
-#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr int ExitOk = 0;
-constexpr int ExitDocument = 1;
-constexpr int ExitUsage = 2;
-
-const char* const MainHelp =
-    "usage: kervola-cli COMMAND [ARGS]\n"
-    "\n"
-    "commands:\n"
-    "  xml FILE                     read FILE as the program does and write the tree back\n"
-    "  config FILE [--out OUT]      list the sensor zones of a configuration file\n"
-    "  config --default [--from TEXT] [--to TEXT]\n"
-    "                               write the default configuration document\n"
-    "\n"
-    "Run 'kervola-cli COMMAND --help' for a command's details.\n"
-    "Exit codes: 0 success, 1 document error, 2 usage error.\n";
-
-const char* const XmlHelp =
-    "usage: kervola-cli xml FILE\n"
-    "\n"
-    "Reads FILE (line ends CR, LF or CR LF) and writes the parsed tree to standard output in\n"
-    "the writer's layout: one space of indentation per level, CR LF after every item.\n"
-    "A file that does not parse prints 'XML error CODE at POS' and exits with 1.\n";
-
-const char* const ConfigHelp =
-    "usage: kervola-cli config FILE [--out OUT]\n"
-    "       kervola-cli config --default [--from TEXT] [--to TEXT]\n"
-    "\n"
-    "With FILE: loads the configuration, reads its sensor zones and prints one line per zone:\n"
-    "the id, a blank and the eight corner numbers. With --out, saves the document (with the\n"
-    "corners as in use) to OUT.\n"
-    "With --default: writes the default document (from \"Kervola 5.01\", to \"ZELMONT_SF\"\n"
-    "unless given) to standard output.\n";
-
-int Usage(const char* help, const std::string& problem) {
-    std::cerr << "kervola-cli: " << problem << "\n\n" << help;
-    return ExitUsage;
+std::vector<TCliCommand> CommandTable() {
+    std::vector<TCliCommand> table;
+    AddDocumentCommands(table);
+    AddAdminCommands(table);
+    return table;
 }
 
-int DocumentError() {
-    std::cerr << "XML error " << XMLErrorCode << " at " << XMLErrorPos << "\n";
-    return ExitDocument;
+std::string Joined(const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& w : words)
+        text += (text.empty() ? "" : " ") + w;
+    return text;
 }
 
-void WriteBytes(const std::string& bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+std::string MainHelp(const std::vector<TCliCommand>& table) {
+    std::string help = "usage: kervola-cli COMMAND [ARGS]\n\ncommands:\n";
+    for (const TCliCommand& c : table) {
+        std::string words = "  " + Joined(c.Words);
+        words.resize(std::max<size_t>(words.size() + 1, 24), ' ');
+        help += words + c.Summary + "\n";
+    }
+    help += "\nRun 'kervola-cli COMMAND --help' for a command's details.\n"
+            "Exit codes: 0 success, 1 failure (a document, file or detector), 2 usage error.\n";
+    return help;
 }
 
-int RunXml(const std::vector<std::string>& args) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << XmlHelp;
-        return ExitOk;
+// The command whose words start the arguments; the longest match wins, so "config get" is a
+// command while "config FILE" stays the document command.
+const TCliCommand* FindCommand(const std::vector<TCliCommand>& table,
+                               const std::vector<std::string>& args) {
+    const TCliCommand* best = nullptr;
+    for (const TCliCommand& c : table) {
+        if (c.Words.size() > args.size() ||
+            !std::equal(c.Words.begin(), c.Words.end(), args.begin()))
+            continue;
+        if (!best || c.Words.size() > best->Words.size())
+            best = &c;
     }
-    if (args.size() != 1 || args[0].starts_with("--"))
-        return Usage(XmlHelp, "xml needs exactly one FILE");
-    std::FILE* probe = std::fopen(args[0].c_str(), "rb");
-    if (!probe) {
-        std::cerr << "kervola-cli: cannot open " << args[0] << "\n";
-        return ExitDocument;
-    }
-    std::fclose(probe);
-    const auto node = LoadXMLFile(args[0]);
-    if (!node)
-        return DocumentError();
-    WriteBytes(node->AsXML());
-    return ExitOk;
-}
-
-int RunConfig(const std::vector<std::string>& args) {
-    std::string file, out, from = "Kervola 5.01", to = "ZELMONT_SF";
-    bool makeDefault = false, hasOut = false, hasFromTo = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--help" || a == "-h") {
-            std::cout << ConfigHelp;
-            return ExitOk;
-        } else if (a == "--default") {
-            makeDefault = true;
-        } else if (a == "--out" || a == "--from" || a == "--to") {
-            if (!hasValue)
-                return Usage(ConfigHelp, a + " needs a value");
-            const std::string& v = args[++i];
-            if (a == "--out") {
-                out = v;
-                hasOut = true;
-            } else {
-                (a == "--from" ? from : to) = v;
-                hasFromTo = true;
-            }
-        } else if (a.starts_with("--")) {
-            return Usage(ConfigHelp, "unknown option " + a);
-        } else if (file.empty()) {
-            file = a;
-        } else {
-            return Usage(ConfigHelp, "more than one FILE");
-        }
-    }
-    if (makeDefault) {
-        if (!file.empty() || hasOut)
-            return Usage(ConfigHelp, "--default takes no FILE and no --out");
-        TXMLConfig config;
-        config.CreateDefault(from, to);
-        WriteBytes(config.AsText());
-        return ExitOk;
-    }
-    if (file.empty())
-        return Usage(ConfigHelp, "config needs a FILE or --default");
-    if (hasFromTo)
-        return Usage(ConfigHelp, "--from and --to go with --default");
-    TXMLConfig config;
-    if (!config.LoadFromFile(file)) {
-        if (XMLErrorCode == 0) {
-            std::cerr << "kervola-cli: cannot open " << file << "\n";
-            return ExitDocument;
-        }
-        return DocumentError();
-    }
-    TQuadList zones;
-    config.ReadSensors(zones);
-    std::string listing;
-    for (int i = 0; i < zones.Count(); ++i)
-        listing += zones.Quad(i)->Id + " " + QuadToText(zones.Quad(i)->Points) + "\n";
-    WriteBytes(listing);
-    if (hasOut && !config.SaveToFile(out)) {
-        std::cerr << "kervola-cli: cannot write " << out << "\n";
-        return ExitDocument;
-    }
-    return ExitOk;
+    return best;
 }
 
 } // namespace
@@ -146,18 +56,37 @@ int RunConfig(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     // Numbers are written with the user's decimal separator, as the program does.
     std::setlocale(LC_NUMERIC, "");
+    const std::vector<TCliCommand> table = CommandTable();
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty())
-        return Usage(MainHelp, "no command given");
-    const std::string& command = args[0];
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::cout << MainHelp;
+        return Usage(MainHelp(table), "no command given");
+    const std::string& first = args[0];
+    if (first == "--help" || first == "-h" || first == "help") {
+        std::cout << MainHelp(table);
         return ExitOk;
     }
-    if (command == "xml")
-        return RunXml(rest);
-    if (command == "config")
-        return RunConfig(rest);
-    return Usage(MainHelp, "unknown command " + command);
+    if (first == "--commands") {
+        // For shell completion: the command words, one command a line.
+        for (const TCliCommand& c : table)
+            std::cout << Joined(c.Words) << "\n";
+        return ExitOk;
+    }
+    const TCliCommand* command = FindCommand(table, args);
+    if (!command) {
+        // A group word alone ("time") lists the commands of its group.
+        std::string group;
+        for (const TCliCommand& c : table)
+            if (c.Words.size() > 1 && c.Words[0] == first)
+                group += "  " + Joined(c.Words) + "\n";
+        if (!group.empty())
+            return Usage("commands of '" + first + "':\n" + group, "incomplete command " + first);
+        return Usage(MainHelp(table), "unknown command " + first);
+    }
+    std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(command->Words.size()),
+                                  args.end());
+    if (WantsHelp(rest)) {
+        std::cout << command->Help;
+        return ExitOk;
+    }
+    return command->Run(rest);
 }

@@ -40,16 +40,6 @@ std::string HomeFolder() {
     return {};
 }
 
-std::string ComputeDataFolder() {
-    if (std::string dir = Env("KERVOLA_DATA_DIR"); !dir.empty())
-        return WithSlash(Absolute(dir));
-    // The XDG rules ignore a relative XDG_DATA_HOME.
-    std::string base = Env("XDG_DATA_HOME");
-    if (base.empty() || base.front() != '/')
-        base = HomeFolder() + "/.local/share";
-    return WithSlash(std::move(base)) + "Dornbeck/Kervola/";
-}
-
 std::string ComputeDocumentFolder() {
     if (std::string dir = Env("KERVOLA_DOC_DIR"); !dir.empty())
         return WithSlash(Absolute(dir));
@@ -62,6 +52,16 @@ std::string ComputeDocumentFolder() {
 }
 
 } // namespace
+
+std::string ComputeDataFolder() {
+    if (std::string dir = Env("KERVOLA_DATA_DIR"); !dir.empty())
+        return WithSlash(Absolute(dir));
+    // The XDG rules ignore a relative XDG_DATA_HOME.
+    std::string base = Env("XDG_DATA_HOME");
+    if (base.empty() || base.front() != '/')
+        base = HomeFolder() + "/.local/share";
+    return WithSlash(std::move(base)) + "Dornbeck/Kervola/";
+}
 
 void InitFolders() {
     if (Initialised)

@@ -9,6 +9,10 @@
 // data folder (a failure is ignored). Later calls change nothing.
 void InitFolders();
 
+// The data folder InitFolders would choose, without making it or entering it: for companions that
+// read the program's files but must stay in their own current folder.
+std::string ComputeDataFolder();
+
 // Empty before InitFolders.
 const std::string& DataFolder();
 const std::string& DocumentFolder();

@@ -11,6 +11,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <thread>
 #include <unistd.h>
@@ -269,14 +270,36 @@ size_t WriteBufferToFile(const std::uint8_t* data, size_t n, const std::string& 
     return total;
 }
 
-bool SendUpdateFile(const std::string& file, const TProgressProc& progress) {
-    // A file that cannot be opened must not go out as an empty update reported as sent.
+bool CheckUpdateFile(const std::string& file, std::string* problem) {
+    struct stat st {};
+    const auto refuse = [problem](const char* why) {
+        if (problem)
+            *problem = why;
+        return false;
+    };
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return refuse("cannot read the file");
+    // Only the transfer buffer's worth would be announced and sent, and a detector would
+    // install a truncated firmware.
+    if (static_cast<unsigned long long>(st.st_size) > TransferBufferSize)
+        return refuse("larger than the 32 MiB transfer buffer");
     std::FILE* probe = std::fopen(file.c_str(), "rb");
     if (!probe)
-        return false;
+        return refuse("cannot read the file");
     std::fclose(probe);
+    return true;
+}
+
+bool SendUpdateFile(const std::string& file, const TProgressProc& progress) {
+    // A file that cannot be opened must not go out as an empty update reported as sent, nor one
+    // that does not fit or cannot be read whole as a truncated one.
+    struct stat st {};
+    if (!CheckUpdateFile(file) || ::stat(file.c_str(), &st) != 0)
+        return false;
     std::vector<std::uint8_t> buffer;
     const size_t size = ReadFileToBuffer(buffer, TransferBufferSize, file);
+    if (size != static_cast<size_t>(st.st_size))
+        return false;
     const std::uint16_t sum = Checksum16(buffer.data(), size);
     const size_t slash = file.find_last_of('/');
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);

@@ -53,5 +53,9 @@ std::uint16_t Checksum16(const std::uint8_t* data, size_t n);
 size_t ReadFileToBuffer(std::vector<std::uint8_t>& buffer, size_t capacity,
                         const std::string& file);
 size_t WriteBufferToFile(const std::uint8_t* data, size_t n, const std::string& file);
-// The "ud" line and the file's bytes, on a channel already open and logged in.
+// False, with the reason, for a firmware file that is missing, unreadable or larger than the
+// transfer buffer.
+bool CheckUpdateFile(const std::string& file, std::string* problem = nullptr);
+// The "ud" line and the file's bytes, on a channel already open and logged in. A file that
+// CheckUpdateFile refuses, or that cannot be read whole, sends nothing and fails.
 bool SendUpdateFile(const std::string& file, const TProgressProc& progress);

@@ -104,6 +104,10 @@ public:
     // 1 sent, 0 failed, -1 cancelled.
     int UploadFirmware();
     void ShowTransferProgress(long long total, long long done);
+    // The traffic-data download: > 0 downloaded, 0 failed, -1 cancelled.
+    int ReceiveDataFile();
+    // The cleaning dialog.
+    void ShowCleaning();
 
     // Hooks for what other parts of the program show and keep.
     std::function<void(const std::string& value)> OnTimeReply;

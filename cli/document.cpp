@@ -1,0 +1,126 @@
+// Configuration documents read and written exactly as the program does.
+#include "cli/Commands.h"
+#include "config/GXmlUtils.h"
+#include "config/XMLConfig.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const XmlHelp =
+    "usage: kervola-cli xml FILE\n"
+    "\n"
+    "Reads FILE (line ends CR, LF or CR LF) and writes the parsed tree to standard output in\n"
+    "the writer's layout: one space of indentation per level, CR LF after every item.\n"
+    "A file that does not parse prints 'XML error CODE at POS' and exits with 1.\n";
+
+const char* const ConfigHelp =
+    "usage: kervola-cli config FILE [--out OUT]\n"
+    "       kervola-cli config --default [--from TEXT] [--to TEXT]\n"
+    "\n"
+    "With FILE: loads the configuration, reads its sensor zones and prints one line per zone:\n"
+    "the id, a blank and the eight corner numbers. With --out, saves the document (with the\n"
+    "corners as in use) to OUT.\n"
+    "With --default: writes the default document (from \"Kervola 5.01\", to \"ZELMONT_SF\"\n"
+    "unless given) to standard output.\n";
+
+int DocumentError() {
+    std::cerr << "XML error " << XMLErrorCode << " at " << XMLErrorPos << "\n";
+    return ExitFailure;
+}
+
+int RunXml(const std::vector<std::string>& args) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << XmlHelp;
+        return ExitOk;
+    }
+    if (args.size() != 1 || args[0].starts_with("--"))
+        return Usage(XmlHelp, "xml needs exactly one FILE");
+    std::FILE* probe = std::fopen(args[0].c_str(), "rb");
+    if (!probe) {
+        std::cerr << "kervola-cli: cannot open " << args[0] << "\n";
+        return ExitFailure;
+    }
+    std::fclose(probe);
+    const auto node = LoadXMLFile(args[0]);
+    if (!node)
+        return DocumentError();
+    WriteBytes(node->AsXML());
+    return ExitOk;
+}
+
+int RunConfig(const std::vector<std::string>& args) {
+    std::string file, out, from = "Kervola 5.01", to = "ZELMONT_SF";
+    bool makeDefault = false, hasOut = false, hasFromTo = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--help" || a == "-h") {
+            std::cout << ConfigHelp;
+            return ExitOk;
+        } else if (a == "--default") {
+            makeDefault = true;
+        } else if (a == "--out" || a == "--from" || a == "--to") {
+            if (!hasValue)
+                return Usage(ConfigHelp, a + " needs a value");
+            const std::string& v = args[++i];
+            if (a == "--out") {
+                out = v;
+                hasOut = true;
+            } else {
+                (a == "--from" ? from : to) = v;
+                hasFromTo = true;
+            }
+        } else if (a.starts_with("--")) {
+            return Usage(ConfigHelp, "unknown option " + a);
+        } else if (file.empty()) {
+            file = a;
+        } else {
+            return Usage(ConfigHelp, "more than one FILE");
+        }
+    }
+    if (makeDefault) {
+        if (!file.empty() || hasOut)
+            return Usage(ConfigHelp, "--default takes no FILE and no --out");
+        TXMLConfig config;
+        config.CreateDefault(from, to);
+        WriteBytes(config.AsText());
+        return ExitOk;
+    }
+    if (file.empty())
+        return Usage(ConfigHelp, "config needs a FILE or --default");
+    if (hasFromTo)
+        return Usage(ConfigHelp, "--from and --to go with --default");
+    TXMLConfig config;
+    if (!config.LoadFromFile(file)) {
+        if (XMLErrorCode == 0) {
+            std::cerr << "kervola-cli: cannot open " << file << "\n";
+            return ExitFailure;
+        }
+        return DocumentError();
+    }
+    TQuadList zones;
+    config.ReadSensors(zones);
+    std::string listing;
+    for (int i = 0; i < zones.Count(); ++i)
+        listing += zones.Quad(i)->Id + " " + QuadToText(zones.Quad(i)->Points) + "\n";
+    WriteBytes(listing);
+    if (hasOut && !config.SaveToFile(out)) {
+        std::cerr << "kervola-cli: cannot write " << out << "\n";
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+} // namespace
+
+void AddDocumentCommands(std::vector<TCliCommand>& table) {
+    table.push_back({{"xml"}, "read FILE as the program does and write the tree back", XmlHelp,
+                     [](std::vector<std::string>& args) { return RunXml(args); }});
+    table.push_back({{"config"},
+                     "list the sensor zones of a configuration file, or write the default one",
+                     ConfigHelp, [](std::vector<std::string>& args) { return RunConfig(args); }});
+}
