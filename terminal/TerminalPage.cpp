@@ -109,6 +109,11 @@ void TTerminalPage::TerminalShown() {
     const std::string password = TerminalPassword.toStdString() + "\r\n";
     TerminalHandle = Lib.ZelmontBegin(host.c_str(), TerminalPort, login.c_str(),
                                       password.c_str(), 1);
+    // Otherwise the tab would stay empty with no word of why nothing happens.
+    if (TerminalHandle == 0) {
+        Append("Error: Wrong address/port");
+        ShowCaret();
+    }
 }
 
 void TTerminalPage::TerminalLeft() {
