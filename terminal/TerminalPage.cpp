@@ -76,9 +76,14 @@ bool TTerminalPage::BindTransportLibrary(const std::string& fileName) {
 
 void TTerminalPage::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // Restoring a minimised dialog is not showing the tab again.
+    // Restoring a minimised dialog is not showing the tab again. The rest waits for the event
+    // loop: whoever opens the dialog on this tab hands over the detector right after showing it,
+    // and the connection must go to that detector, not the one of the last opening.
     if (!event->spontaneous())
-        TerminalShown();
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                TerminalShown();
+        });
 }
 
 void TTerminalPage::hideEvent(QHideEvent* event) {
@@ -89,11 +94,7 @@ void TTerminalPage::hideEvent(QHideEvent* event) {
 
 void TTerminalPage::TerminalShown() {
     if (TerminalHost.isEmpty()) {
-        // Not from inside the show itself: a modal box would run while the tab is half shown.
-        QTimer::singleShot(0, this, [this] {
-            if (isVisible())
-                Inform(this, Lang(ltNoConnection), QMessageBox::Information);
-        });
+        Inform(this, Lang(ltNoConnection), QMessageBox::Information);
         return;
     }
     InputLine->hide();

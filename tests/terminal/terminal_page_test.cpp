@@ -195,13 +195,27 @@ TEST_F(TerminalTest, ANewConnectionSurvivesTheLateNoticeOfTheOldOne) {
     Bind();
     OpenTerminal();
     const int first = Page->TerminalHandle;
-    // Away and back before the ending's notice is read.
     Tabs->setCurrentIndex(0);
-    Tabs->setCurrentWidget(Page);
-    EXPECT_GT(Page->TerminalHandle, first);
-    ASSERT_TRUE(WaitUntil([&] { return Page->Input()->isVisible(); }));
-    EXPECT_FALSE(Page->Output()->toPlainText().contains("Disconnected"));
+    OpenTerminal();
+    const int second = Page->TerminalHandle;
+    EXPECT_GT(second, first);
+    // The ending of the first connection, read only now.
+    Page->HandleNotice(first, EV_DISCONNECTED);
+    EXPECT_EQ(Page->TerminalHandle, second);
+    EXPECT_TRUE(Page->Input()->isVisible());
     Command("gv", "gv=\"Zelmont SF 5.2 38\"");
+}
+
+TEST_F(TerminalTest, DetectorHandedOverRightAfterShowingIsTheOneConnectedTo) {
+    Bind();
+    const QString port = QString::number(Page->TerminalPort);
+    Page->TerminalHost.clear();
+    Page->TerminalPort = 1;
+    Tabs->setCurrentWidget(Page);
+    Page->TerminalHost = "127.0.0.1"; // as the controller does after showing the dialog
+    Page->TerminalPort = port.toInt();
+    OpenTerminal();
+    EXPECT_TRUE(Messages.isEmpty());
 }
 
 TEST_F(TerminalTest, ClosingTheDialogOnTheTerminalTabEndsTheConnection) {
@@ -245,7 +259,7 @@ TEST_F(TerminalTest, MissingLibraryIsReportedOnceAndTheTabCannotConnect) {
     EXPECT_FALSE(Page->BindTransportLibrary("libzelmont_nowhere.so"));
     EXPECT_EQ(Messages, QStringList{"Error loading libzelmont_nowhere.so"});
     Tabs->setCurrentWidget(Page);
-    EXPECT_TRUE(OutputHas("Error: Wrong address/port"));
+    EXPECT_TRUE(WaitUntil([&] { return OutputHas("Error: Wrong address/port"); }));
     Tabs->setCurrentIndex(0);
     Tabs->setCurrentWidget(Page);
     WaitUntil([] { return false; }, 100);
