@@ -1,5 +1,7 @@
 #include "config/GXmlUtils.h"
 
+#include <atomic>
+
 #include <cstddef>
 #include <optional>
 
@@ -400,7 +402,11 @@ int ParseParams(const std::string& s, TXMLParams& list) {
 
 // ---- TXMLNode ----
 
-TXMLNode::TXMLNode(std::string name) : Name(std::move(name)) {}
+namespace {
+std::atomic<std::uint64_t> NodeSerials{0};
+}
+
+TXMLNode::TXMLNode(std::string name) : Serial(++NodeSerials), Name(std::move(name)) {}
 
 int TXMLNode::AddNode(std::unique_ptr<TXMLNode>&& node) {
     if (!node || Level >= XMLMaxLevel)

@@ -3,6 +3,7 @@
 // no entities, no escaping, no encoding conversion. Errors go to the per-thread XMLErrorCode and
 // XMLErrorPos, never to exceptions.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,9 @@ public:
     TXMLNode(const TXMLNode&) = delete;
     TXMLNode& operator=(const TXMLNode&) = delete;
 
+    // Unique among all nodes ever made: tells a document apart from a later one that happens to
+    // live at the same address.
+    const std::uint64_t Serial;
     std::string LineEnd = "\r\n";
     std::string Name; // empty: text node; "!--", "[CDATA[", "?xml": comment, CDATA, declaration
     std::string Text;

@@ -192,15 +192,6 @@ void TZelmont_box::ChangeIdDialog() {
     PaintView();
 }
 
-void TZelmont_box::OpenSettings(const std::string& from) {
-    // The settings dialog reads its values from the document; until it exists, the document at
-    // least is made ready for it.
-    if (!Config->TopNode)
-        Config->CreateDefault(from, "ZELMONT_SF");
-    if (OnOpenSettings)
-        OnOpenSettings();
-}
-
 void TZelmont_box::ShowAbout() {
     const QString text = Lang(ltAbout) + "5.01" + "\r\n\r\n" + QString::number(FrameWidth) + " x " +
                          QString::number(FrameHeight) + "\r\n\r\n" + Lang(ltFirmwareVersion) +
@@ -252,8 +243,7 @@ void TZelmont_box::SaveConfigDialog() {
     const QString file = AskDataFile(ltSaveConfigToFile, ConfigFilter, "xml", true);
     if (file.isEmpty())
         return;
-    if (OnStoreSettings)
-        OnStoreSettings();
+    StoreSettings();
     Config->SaveToFile(file.toStdString()); // a failed save is silent
 }
 

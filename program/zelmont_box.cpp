@@ -41,6 +41,7 @@ TZelmont_box::TZelmont_box(QWidget* mainForm, QWidget* parent)
     ShowTextForm = new TShowTextForm(mainForm);
     ProgressForm = new TProgressForm(mainForm);
     DayPickerForm = new TDayPickerForm(mainForm);
+    CreateSettingsForm(mainForm);
     ControlsEnabled = true;
     CurrentHost.Clear();
 }
@@ -252,8 +253,7 @@ void TZelmont_box::HandleReplyLine(const std::string& line) {
         if (line.find('=') != std::string::npos)
             HandleUploadReply(line);
     } else if (code == "gt") {
-        if (OnTimeReply)
-            OnTimeReply(ParseTimeReply(rest));
+        HandleTimeReply(ParseTimeReply(rest));
     } else if (code == "gf") {
         const int rate = ParseRateReply(rest, static_cast<int>(MMTimer->TimerRate()));
         // A rate of 0 or one that is no number gives no timer period: keep the one we have.

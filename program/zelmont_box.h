@@ -27,6 +27,7 @@ class TSensorIdForm;
 class TShowTextForm;
 class TProgressForm;
 class TDayPickerForm;
+class TSettingsForm;
 
 class TZelmont_box : public TQuadImager {
 public:
@@ -65,6 +66,7 @@ public:
     QPointer<TShowTextForm> ShowTextForm;
     QPointer<TProgressForm> ProgressForm;
     QPointer<TDayPickerForm> DayPickerForm;
+    QPointer<TSettingsForm> SettingsForm;
 
     bool OpenConnection(const std::string& host, int port, bool loadConfig,
                         const std::string& password, const std::string& login);
@@ -109,10 +111,12 @@ public:
     // The cleaning dialog.
     void ShowCleaning();
 
-    // Hooks for what other parts of the program show and keep.
-    std::function<void(const std::string& value)> OnTimeReply;
-    std::function<void()> OnOpenSettings;  // the settings dialog, once the document exists
-    std::function<void()> OnStoreSettings; // the settings dialog writes into the document
+    // The settings dialog and its commands.
+    void OpenSettings(const std::string& from);
+    void ExecuteSettingsCommand(TSettingsForm* sender, int& code, std::string& text);
+    // The dialog's values into the document, before it is saved to a file.
+    void StoreSettings();
+    void HandleTimeReply(const std::string& value);
 
     // Modal questions and file choices; replaced by a scripted answerer in tests.
     std::unique_ptr<TUserPrompts> Prompts;
@@ -137,7 +141,11 @@ private:
     QString AskDataFile(int title, const QString& filter, const QString& suffix, bool save);
     void CreateSensorDialog();
     void ChangeIdDialog();
-    void OpenSettings(const std::string& from);
+    void CreateSettingsForm(QWidget* owner);
+    void ShowConfigAsText();
+    void ApplyNetwork(TSettingsForm* sender, int& code, std::string& text);
+    void AskNetworkSettings(TSettingsForm* sender, int& code);
+    void ReportTransfer(int result, int success, int failure);
     void ShowAbout();
     void SwitchLiveView();
     void SaveConfigDialog();

@@ -1,6 +1,7 @@
 // The controller against the detector simulator on loopback. The timer is not connected: every
 // tick is a direct call, so tick counts are exact, and the simulator's log says what was sent.
 #include "program/zelmont_box.h"
+#include "settings/Settings_form.h"
 
 #include "../sim/sim_harness.h"
 #include "qt_wait.h"
@@ -398,10 +399,8 @@ TEST_F(ReplyParserTest, StatesIgnoredOutsideDataMode) {
 }
 
 TEST_F(ReplyParserTest, TimeAndRateReplies) {
-    std::string time;
-    Box->OnTimeReply = [&](const std::string& v) { time = v; };
     Feed("gt t=\"2026-12-08 10:11:12\"\r\n");
-    EXPECT_EQ(time, "2026-12-08 10:11:12");
+    EXPECT_EQ(Box->SettingsForm->DetectorTimeText, "2026-12-08 10:11:12");
     Feed("gf rate=@12\r\n");
     EXPECT_EQ(Box->Timer()->Interval(), 83u);
     EXPECT_EQ(Box->LiveRate, 12);

@@ -4,6 +4,7 @@
 
 #include "../sim/sim_harness.h"
 #include "qt_wait.h"
+#include "scripted_user.h"
 #include "addressbook/Connection_manager.h"
 #include "dialogs/SendingForm.h"
 #include "dialogs/SensorIdForm.h"
@@ -33,43 +34,6 @@
 #include <thread>
 
 namespace {
-
-// Answers every question from a script and remembers what was asked.
-class ScriptedUser : public TUserPrompts {
-public:
-    std::deque<QString> Files;
-    bool ConfirmAnswer = true;
-    bool ExecAnswer = true;
-    std::function<void(QDialog*)> OnExec;
-    std::vector<QString> Informed;
-    std::vector<TFileQuestion> FileQuestions;
-    std::vector<QString> Opened;
-    bool OpenResult = true;
-
-    QString AskFile(QWidget*, const TFileQuestion& question) override {
-        FileQuestions.push_back(question);
-        if (Files.empty())
-            return {};
-        QString f = Files.front();
-        Files.pop_front();
-        return f;
-    }
-    bool Confirm(QWidget*, const QString&, const QString&, QMessageBox::Icon) override {
-        return ConfirmAnswer;
-    }
-    void Inform(QWidget*, const QString&, const QString& text, QMessageBox::Icon) override {
-        Informed.push_back(text);
-    }
-    bool Exec(QDialog* dialog) override {
-        if (OnExec)
-            OnExec(dialog);
-        return ExecAnswer;
-    }
-    bool OpenFile(const QString& path) override {
-        Opened.push_back(path);
-        return OpenResult;
-    }
-};
 
 class MenuTest : public ::testing::Test {
 protected:

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Runs kervola-cli's detector commands against the simulator and checks what it printed, its
+# exit codes and, from the simulator's command log, what reached the detector.
+set -u
+cli=$(realpath "$1")
+sim=$(realpath "$2")
+dir=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    rm -rf "$dir"
+}
+trap cleanup EXIT
+failures=0
+passes=0
+
+check() { # name expected actual
+    if [ "$2" == "$3" ]; then
+        passes=$((passes + 1))
+    else
+        echo "FAIL $1: expected [$2] got [$3]"
+        failures=$((failures + 1))
+    fi
+}
+
+start_sim() { # log file; sets port
+    : > "$dir/port.$1"
+    "$sim" --port 0 --log "$dir/$1" > "$dir/port.$1" &
+    pids+=($!)
+    for _ in $(seq 100); do
+        grep -q listening "$dir/port.$1" && break
+        sleep 0.05
+    done
+    port=$(sed -n 's/.*://p' "$dir/port.$1")
+}
+
+# The command lines the detector received, login lines left out.
+received() { awk '{ $1 = ""; $2 = ""; sub(/^  /, ""); print }' "$dir/$1" | grep -v '^<' | grep -v '^root$' | grep -v '^kvtp$'; }
+
+start_sim sim.log
+conn=(--host 127.0.0.1 --port "$port")
+
+out=$("$cli" time get "${conn[@]}"); rc=$?
+check "time get exit" 0 $rc
+[[ "$out" =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}\ [0-9]{2}:[0-9]{2}:[0-9]{2}$ ]]; check "time get value" 0 $?
+check "time set text" "st ok" "$("$cli" time set "2026-01-02 03:04:05" "${conn[@]}")"
+check "time set sent" "st t=2026-01-02 03:04:05" "$(received sim.log | grep '^st ' | tail -1)"
+"$cli" time set --now "${conn[@]}" > /dev/null; check "time set --now exit" 0 $?
+[[ "$(received sim.log | grep '^st ' | tail -1)" =~ ^st\ t=[0-9-]{10}( [0-9:]{8})?$ ]]; check "time set --now text" 0 $?
+"$cli" time set "${conn[@]}" > /dev/null 2>&1; check "time set without text" 2 $?
+
+check "network get" "$(printf 'address 192.168.0.100\nnetmask 255.255.255.0\ngateway 192.168.0.1\ndns 192.168.0.1\nntp 0.pool.ntp.org,1.pool.ntp.org')" "$("$cli" network get "${conn[@]}")"
+
+"$cli" data delete "${conn[@]}" > /dev/null 2>&1; check "data delete without --yes" 2 $?
+check "nothing deleted" "" "$(received sim.log | grep '^gb dele')"
+"$cli" data delete --yes "${conn[@]}"; check "data delete --yes" 0 $?
+check "deleted" "gb dele" "$(received sim.log | grep '^gb dele')"
+
+"$cli" config get "${conn[@]}" > "$dir/stdout.xml"; check "config get exit" 0 $?
+(cd "$dir" && "$cli" config get -o get "${conn[@]}"); check "config get -o" 0 $?
+cmp -s "$dir/stdout.xml" "$dir/get"; check "config get same bytes" 0 $?
+grep -q 'ZELMONT_SF' "$dir/get"; check "config get is the detector's" 0 $?
+sed 's/ZELMONT_SF/UPLOADED/' "$dir/get" > "$dir/up.xml"
+"$cli" config put "$dir/up.xml" "${conn[@]}"; check "config put" 0 $?
+"$cli" config get "${conn[@]}" | cmp -s - "$dir/up.xml"; check "config put arrived" 0 $?
+printf 'not a document' > "$dir/bad.xml"
+err=$("$cli" config put "$dir/bad.xml" "${conn[@]}" 2>&1); rc=$?
+check "refused upload exit" 1 $rc
+check "refused upload text" "kervola-cli: 127.0.0.1:$port: upload check failed: sent 14, detector received 0" "$err"
+
+printf 'firmware bytes' > "$dir/fw.bin"
+"$cli" firmware "$dir/fw.bin" "${conn[@]}" 2> "$dir/progress"; check "firmware exit" 0 $?
+check "firmware line" "ud 14,1444,./update/fw.bin" "$(received sim.log | grep '^ud ')"
+grep -q "14/14 bytes" "$dir/progress"; check "firmware progress" 0 $?
+truncate -s 33554433 "$dir/big.bin"
+"$cli" firmware "$dir/big.bin" "${conn[@]}" 2>/dev/null; check "firmware too big" 1 $?
+check "firmware too big sent nothing" 1 "$(received sim.log | grep -c '^ud ')"
+
+# The address book names a detector; an unknown label is a usage error.
+mkdir -p "$dir/data"
+printf '<kervola>\r\n <rec caption="Gate" ip="127.0.0.1" port="%s" login="root" pass="kvtp" created="01.01.2026 00:00:00"/>\r\n</kervola>\r\n' "$port" > "$dir/data/hosts.ini"
+KERVOLA_DATA_DIR="$dir/data" "$cli" time get --detector Gate > /dev/null; check "--detector" 0 $?
+KERVOLA_DATA_DIR="$dir/data" "$cli" time get --detector Nope > /dev/null 2>&1; check "--detector unknown" 2 $?
+"$cli" time get --detector Gate --host x > /dev/null 2>&1; check "--detector with --host" 2 $?
+
+"$cli" reboot app "${conn[@]}"; check "reboot app" 0 $?
+check "reboot sent" "rb app" "$(received sim.log | grep '^rb ')"
+
+# A detector that cannot be reached: exit 1 and one line naming it.
+closed=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+err=$("$cli" time get --host 127.0.0.1 --port "$closed" 2>&1); rc=$?
+check "unreachable exit" 1 $rc
+check "unreachable text" "kervola-cli: 127.0.0.1:$closed: cannot reach the detector" "$err"
+"$cli" network get --host 127.0.0.1 --port 0 > /dev/null 2>&1; check "bad port" 2 $?
+
+# settings: the dialog's view, and changes written back through a temporary file.
+"$cli" config --default > "$dir/s.xml"
+"$cli" settings "$dir/s.xml" > "$dir/view"; check "settings exit" 0 $?
+check "settings keys" "label datainterval jpegquality miles tcpport login pass backup classes device resolution jpegrate serial.port serial.address serial.baudrate serial.proto" "$(cut -d= -f1 "$dir/view" | tr '\n' ' ' | sed 's/ $//')"
+"$cli" settings "$dir/s.xml" --set resolution=mid --set trigger=a --set trigger="b c" --set classes="1 2 3 4 5 6"; check "settings --set" 0 $?
+check "settings changed" "resolution=mid trigger=a trigger=b c" "$("$cli" settings "$dir/s.xml" | grep -E '^(resolution|trigger)=' | tr '\n' ' ' | sed 's/ $//')"
+"$cli" settings "$dir/s.xml" --set resolution=huge 2>/dev/null; check "settings bad word" 2 $?
+err=$("$cli" settings "$dir/s.xml" --set classes="1 2" 2>&1 | head -1)
+check "settings class check" "kervola-cli: Wrong classes quantity" "$err"
+"$cli" settings "$dir/s.xml" --set miles=1 --out "$dir/o.xml"; check "settings --out" 0 $?
+check "settings --out leaves FILE" "miles=0" "$("$cli" settings "$dir/s.xml" | grep '^miles=')"
+check "settings --out written" "miles=1" "$("$cli" settings "$dir/o.xml" | grep '^miles=')"
+check "no temporary files left" "" "$(ls "$dir" | grep tmp)"
+
+for c in "time get" "time set" "network get" "reboot app" "data delete" firmware "config get" "config put" settings; do
+    $cli $c --help > /dev/null; check "$c --help" 0 $?
+done
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,50 @@
+#pragma once
+// A scripted user in place of the modal questions and file choices of the controller.
+
+#include "program/Prompts.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+// Answers every question from a script and remembers what was asked.
+class ScriptedUser : public TUserPrompts {
+public:
+    std::deque<QString> Files;
+    bool ConfirmAnswer = true;
+    bool ExecAnswer = true;
+    std::function<void(QDialog*)> OnExec;
+    std::vector<QString> Informed;
+    std::vector<TFileQuestion> FileQuestions;
+    std::vector<QString> Opened;
+    bool OpenResult = true;
+
+    QString AskFile(QWidget*, const TFileQuestion& question) override {
+        FileQuestions.push_back(question);
+        if (Files.empty())
+            return {};
+        QString f = Files.front();
+        Files.pop_front();
+        return f;
+    }
+    std::vector<QString> Asked;
+    bool Confirm(QWidget*, const QString&, const QString& text, QMessageBox::Icon) override {
+        Asked.push_back(text);
+        return ConfirmAnswer;
+    }
+    void Inform(QWidget*, const QString&, const QString& text, QMessageBox::Icon) override {
+        Informed.push_back(text);
+    }
+    bool Exec(QDialog* dialog) override {
+        if (OnExec)
+            OnExec(dialog);
+        return ExecAnswer;
+    }
+    bool OpenFile(const QString& path) override {
+        Opened.push_back(path);
+        return OpenResult;
+    }
+};

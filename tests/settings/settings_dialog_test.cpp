@@ -1,0 +1,359 @@
+// The settings dialog in the program, its commands carried out against the detector simulator,
+// with what the simulator received read from its command log.
+#include "settings/Settings_form.h"
+
+#include "../sim/sim_harness.h"
+#include "addressbook/Connection_manager.h"
+#include "config/XMLConfig.h"
+#include "dialogs/SendingForm.h"
+#include "dialogs/show_text_form.h"
+#include "lang/lang_res.h"
+#include "platform/Folders.h"
+#include "program/Unit1.h"
+#include "program/zelmont_box.h"
+#include "qt_wait.h"
+#include "scripted_user.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Form = std::make_unique<TForm1>();
+        SelectLanguage(LangEnglish);
+        Box = Form->Controller();
+        auto user = std::make_unique<ScriptedUser>();
+        User = user.get();
+        Box->Prompts = std::move(user);
+        Dialog = Box->SettingsForm;
+        Form->show();
+    }
+    void TearDown() override {
+        Box = nullptr;
+        Form.reset();
+        if (Sim)
+            Sim->stop();
+        SelectLanguage(LangRussian);
+    }
+    void Connect() {
+        Log = Dir.path().toStdString() + "/sim.log";
+        Sim = std::make_unique<SimProcess>(std::vector<std::string>{"--log", Log});
+        ASSERT_GT(Sim->port(), 0);
+        ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), true, "kvtp", "root"));
+        ASSERT_TRUE(
+            WaitUntil([&] { return Box->ConnectionState == csReady && Box->Count() == 4; }));
+    }
+    // The command lines the simulator received, login lines and connection events left out.
+    std::vector<std::string> Received() {
+        std::vector<std::string> lines;
+        std::ifstream in(Log);
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream fields(line);
+            std::string ms, connection, text;
+            fields >> ms >> connection;
+            std::getline(fields >> std::ws, text);
+            if (!text.empty() && text.front() != '<' && text != "root" && text != "kvtp")
+                lines.push_back(text);
+        }
+        return lines;
+    }
+    bool WasSent(const std::string& command) {
+        for (const std::string& line : Received())
+            if (line == command)
+                return true;
+        return false;
+    }
+    bool WaitSent(const std::string& command) {
+        return WaitUntil([&] { return WasSent(command); });
+    }
+    int Fire(int code, std::string text = {}) {
+        Box->ExecuteSettingsCommand(Dialog, code, text);
+        LastText = text;
+        return code;
+    }
+
+    QTemporaryDir Dir;
+    std::unique_ptr<TForm1> Form;
+    TZelmont_box* Box = nullptr;
+    TSettingsForm* Dialog = nullptr;
+    ScriptedUser* User = nullptr;
+    std::unique_ptr<SimProcess> Sim;
+    std::string Log;
+    std::string LastText;
+};
+
+TEST_F(SettingsTest, MenuOpensTheDialogOnTheDocument) {
+    Connect();
+    Box->MainMenuClick(8, false);
+    ASSERT_TRUE(Dialog->isVisible());
+    EXPECT_EQ(Dialog->windowTitle(), "Settings");
+    EXPECT_EQ(Dialog->LabelEdit()->text(), "ZELMONT_SF");
+    EXPECT_TRUE(Dialog->LabelEdit()->hasFocus() || !QApplication::focusWidget());
+    EXPECT_EQ(Dialog->TerminalHost, "127.0.0.1");
+    EXPECT_EQ(Dialog->TerminalPort, Sim->port());
+    EXPECT_EQ(Dialog->TerminalLogin, "root");
+    EXPECT_EQ(Dialog->TerminalPassword, "kvtp");
+    EXPECT_FALSE(Dialog->Pages()->isTabVisible(TSettingsForm::pgAsync));
+    EXPECT_EQ(Dialog->Pages()->tabText(TSettingsForm::pgTerminal), "Terminal");
+    EXPECT_FALSE(Dialog->ResolutionCombo()->isVisibleTo(Dialog));
+    EXPECT_TRUE(Dialog->AutoCheck()->isChecked());
+    // Captions follow the language each time the dialog is shown.
+    Dialog->close();
+    SelectLanguage(LangRussian);
+    Box->MainMenuClick(8, false);
+    EXPECT_EQ(Dialog->windowTitle(), "Настройки");
+    EXPECT_EQ(Dialog->ReadyButton()->text(), "Готово");
+}
+
+TEST_F(SettingsTest, ReadyStoresThenAsksForTheUpload) {
+    Connect();
+    Box->MainMenuClick(8, false);
+    Dialog->LabelEdit()->setText("North gate");
+    Dialog->TriggerList()->setPlainText("1 & 2\n\n3");
+    Dialog->ReadyClick();
+    EXPECT_FALSE(Dialog->isVisible());
+    EXPECT_EQ(Box->Config->GetTarget(), "North gate");
+    EXPECT_NE(Box->Config->AsText().find("val=\"1 & 2\""), std::string::npos);
+    EXPECT_TRUE(Box->SendingForm->isVisible());
+}
+
+TEST_F(SettingsTest, WithoutADetectorOnlyTheXmlViewWorks) {
+    Box->MainMenuClick(8, false);
+    Dialog->LabelEdit()->setText("changed");
+    EXPECT_EQ(Fire(scReady), scReady); // stored, then "No connection"
+    EXPECT_EQ(Box->Config->GetTarget(), "changed");
+    for (int code : {scRequestTime, scSetTime, scApplyNetwork, scAskNetwork, scFastReboot,
+                     scCompleteReboot, scFirmware, scDeleteData, scCleaning})
+        EXPECT_EQ(Fire(code, "x"), code) << code;
+    EXPECT_EQ(User->Informed.size(), 10u);
+    EXPECT_EQ(User->Informed.back(), "No connection");
+    EXPECT_TRUE(User->Asked.empty());
+
+    Dialog->LabelEdit()->setText("in the viewer only");
+    Fire(scViewXml);
+    EXPECT_TRUE(Box->ShowTextForm->isVisible());
+    EXPECT_NE(Box->ShowTextForm->Text().indexOf("to=\"in the viewer only\""), -1);
+    EXPECT_TRUE(Box->ShowTextForm->Text().startsWith("<message"));
+    EXPECT_EQ(Box->Config->GetTarget(), "changed");
+}
+
+TEST_F(SettingsTest, TimeRequestedShownAndSet) {
+    Connect();
+    Box->MainMenuClick(8, false);
+    Dialog->RequestTimeClick();
+    EXPECT_FALSE(Dialog->SetTimeButton()->isEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return Dialog->SetTimeButton()->isEnabled(); }));
+    EXPECT_TRUE(WasSent("gt"));
+    const QDateTime shown(Dialog->DatePicker()->date(), Dialog->TimePicker()->time());
+    EXPECT_LT(std::abs(shown.secsTo(QDateTime::currentDateTime())), 5);
+    EXPECT_FALSE(Dialog->DriftLabel()->text().isEmpty());
+
+    // "Auto" sends the PC's time whatever the pickers show.
+    Dialog->DatePicker()->setDate(QDate(2001, 1, 1));
+    Dialog->SetTimeClick();
+    const std::string expected = "st t=" + Dialog->PickerTimeText();
+    EXPECT_NE(Dialog->PickerTimeText().substr(0, 4), "2001");
+    EXPECT_TRUE(WaitSent(expected));
+    // Without "Auto" the pickers' own value goes, the date alone at midnight.
+    Dialog->AutoCheck()->setChecked(false);
+    Dialog->DatePicker()->setDate(QDate(2030, 2, 3));
+    Dialog->TimePicker()->setTime(QTime(0, 0, 0));
+    Dialog->SetTimeClick();
+    EXPECT_TRUE(WaitSent("st t=2030-02-03"));
+}
+
+TEST_F(SettingsTest, RequestTimeWithoutConnectionShowsTheLastTime) {
+    Connect();
+    Box->MainMenuClick(8, false);
+    Dialog->DetectorTimeText = "garbage";
+    Box->CloseConnection();
+    Box->Client(); // the host is cleared on disconnect: the check stops the command
+    Dialog->RequestTimeClick();
+    EXPECT_EQ(User->Informed.back(), "No connection");
+    Dialog->ShowDetectorTime();
+    EXPECT_EQ(Dialog->DatePicker()->date(), QDate(1899, 12, 30));
+    EXPECT_TRUE(Dialog->RequestTimeButton()->isEnabled());
+}
+
+TEST_F(SettingsTest, NetworkTabAsksAndApplies) {
+    Connect();
+    Box->MainMenuClick(8, false);
+    Dialog->Pages()->setCurrentIndex(TSettingsForm::pgNetwork);
+    EXPECT_TRUE(WasSent("gn"));
+    EXPECT_TRUE(WasSent("gn ntp"));
+    EXPECT_EQ(Dialog->IpEdit()->text(), "192.168.0.100");
+    EXPECT_EQ(Dialog->GatewayEdit()->text(), "192.168.0.1");
+    EXPECT_EQ(Dialog->NtpList()->toPlainText(), "0.pool.ntp.org\n1.pool.ntp.org");
+    EXPECT_FALSE(Dialog->DnsAutoCheck()->isChecked());
+    EXPECT_TRUE(Dialog->AskNetworkButton()->isEnabled());
+
+    // An invalid address: the error, nothing sent, the dialog stays.
+    Dialog->IpEdit()->setText("192.168.0.300");
+    Dialog->ApplyClick();
+    EXPECT_EQ(User->Informed.back(), "Incorrect network settings ");
+    EXPECT_TRUE(Dialog->isVisible());
+    // Cancelled warning: nothing sent, connection kept.
+    Dialog->IpEdit()->setText("192.168.0.101");
+    Dialog->PortEdit()->setText("8081");
+    User->ConfirmAnswer = false;
+    Dialog->ApplyClick();
+    EXPECT_TRUE(Dialog->isVisible());
+    EXPECT_EQ(Box->ConnectionState, csReady);
+    // OK: the lines go on the main connection, which is then closed.
+    User->ConfirmAnswer = true;
+    Dialog->NtpCheck()->setChecked(true);
+    Dialog->ApplyClick();
+    EXPECT_FALSE(Dialog->isVisible());
+    EXPECT_EQ(User->Informed.back(), "Please wait for one minute");
+    EXPECT_EQ(Box->ConnectionState, csNoConnection);
+    EXPECT_TRUE(WaitSent("sn 192.168.0.101,255.255.255.0,192.168.0.1,192.168.0.1"));
+    EXPECT_TRUE(WasSent("sn ntp [0.pool.ntp.org,1.pool.ntp.org]"));
+    EXPECT_TRUE(WasSent("sn port 8081"));
+}
+
+TEST_F(SettingsTest, DnsAndNtpBoxes) {
+    Dialog->GatewayEdit()->setText("10.1.1.1");
+    Dialog->DnsAutoCheck()->setChecked(true);
+    EXPECT_TRUE(Dialog->DnsEdit()->text().isEmpty());
+    EXPECT_FALSE(Dialog->DnsEdit()->isEnabled());
+    Dialog->DnsAutoCheck()->setChecked(false);
+    EXPECT_EQ(Dialog->DnsEdit()->text(), "10.1.1.1");
+    EXPECT_FALSE(Dialog->NtpList()->isEnabled());
+    Dialog->NtpCheck()->setChecked(true);
+    EXPECT_TRUE(Dialog->NtpList()->isEnabled());
+}
+
+TEST_F(SettingsTest, QuestionsGuardRebootsAndDeletion) {
+    struct Row {
+        int Code;
+        const char* Command;
+        bool Closes;
+    } rows[] = {{scDeleteData, "gb dele", false},
+                {scFastReboot, "rb app", true},
+                {scCompleteReboot, "rb sys", true}};
+    for (const Row& r : rows) {
+        // A reboot takes the simulator away for a while: each command gets one of its own.
+        if (Sim)
+            Sim->stop();
+        Connect();
+        Box->MainMenuClick(8, false);
+        User->ConfirmAnswer = false;
+        Dialog->CommandClick(r.Code, r.Command, r.Closes);
+        EXPECT_FALSE(WasSent(r.Command)) << r.Command;
+        EXPECT_TRUE(Dialog->isVisible());
+        User->ConfirmAnswer = true;
+        Dialog->CommandClick(r.Code, r.Command, r.Closes);
+        EXPECT_TRUE(WaitSent(r.Command)) << r.Command;
+        EXPECT_EQ(Dialog->isVisible(), !r.Closes) << r.Command;
+    }
+    EXPECT_EQ(User->Asked.size(), 6u);
+}
+
+TEST_F(SettingsTest, CleaningAndFirmware) {
+    Connect();
+    EXPECT_EQ(Fire(scCleaning, "cl"), scDone);
+    EXPECT_TRUE(WaitSent("cl"));
+    EXPECT_TRUE(User->Asked.empty());
+
+    const QString firmware = Dir.path() + "/fw.bin";
+    {
+        std::ofstream(firmware.toStdString(), std::ios::binary) << "firmware bytes";
+    }
+    User->Files = {firmware};
+    EXPECT_EQ(Fire(scFirmware), 1);
+    EXPECT_EQ(User->Informed.back(), "File uploaded successfully");
+    EXPECT_TRUE(WaitSent("ud 14,1444,./update/fw.bin"));
+
+    // Larger than the transfer buffer: refused whole, nothing announced.
+    const QString huge = Dir.path() + "/huge.bin";
+    {
+        std::ofstream out(huge.toStdString(), std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(TransferBufferSize));
+        out.put('x');
+    }
+    User->Files = {huge};
+    EXPECT_EQ(Fire(scFirmware), 0);
+    EXPECT_EQ(User->Informed.back(), "File upload error");
+    for (const std::string& line : Received())
+        EXPECT_EQ(line.find("huge.bin"), std::string::npos);
+    User->Files.clear();
+    const size_t before = User->Informed.size();
+    EXPECT_EQ(Fire(scFirmware), -1); // cancelled: no message
+    EXPECT_EQ(User->Informed.size(), before);
+}
+
+TEST_F(SettingsTest, SaveStoresOnlyValuesReadFromThatDocument) {
+    Connect();
+    const std::string file = Dir.path().toStdString() + "/saved.xml";
+    // Never opened: the dialog's blank controls must not reach the file.
+    User->Files = {QString::fromStdString(file)};
+    QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+    Box->HandleKeyDown(&f2);
+    TXMLConfig saved;
+    ASSERT_TRUE(saved.LoadFromFile(file));
+    EXPECT_EQ(saved.GetTarget(), "ZELMONT_SF");
+    EXPECT_NE(saved.AsText().find("name=\"pass\" type=\"string\" val=\"kvtp\""), std::string::npos);
+    // Opened and edited: F2 carries the edit.
+    Box->MainMenuClick(8, false);
+    Dialog->LabelEdit()->setText("edited");
+    User->Files = {QString::fromStdString(file)};
+    Box->HandleKeyDown(&f2);
+    ASSERT_TRUE(saved.LoadFromFile(file));
+    EXPECT_EQ(saved.GetTarget(), "edited");
+}
+
+TEST_F(SettingsTest, ClassCheckWhenTheFieldIsLeft) {
+    QStringList errors;
+    Dialog->OnError = [&](const QString& e) { errors << e; };
+    Dialog->ClassesEdit()->setText("1 2 3 4 5");
+    Dialog->CheckClassesField();
+    EXPECT_EQ(errors, QStringList{"Wrong classes quantity"});
+    EXPECT_EQ(Dialog->ClassesEdit()->text(), DefaultClasses);
+    Dialog->ClassesEdit()->setText("1 2 3 4 5 6");
+    Dialog->CheckClassesField();
+    EXPECT_EQ(errors.size(), 1);
+}
+
+TEST_F(SettingsTest, SliderDisplayAndDriftTexts) {
+    EXPECT_EQ(Dialog->QualityDisplay()->text(), "0");
+    Dialog->QualitySlider()->setValue(35);
+    EXPECT_EQ(Dialog->QualityDisplay()->text(), "35");
+    EXPECT_EQ(TSettingsForm::ClockDriftText(-12), "Detector clock: 12 s behind the PC");
+    EXPECT_EQ(TSettingsForm::ClockDriftText(120), "Detector clock: 120 s ahead of the PC");
+    EXPECT_EQ(TSettingsForm::ClockDriftText(-600), "Detector clock: 10 min behind the PC");
+    EXPECT_EQ(TSettingsForm::ClockDriftText(0), "Detector clock: same as the PC");
+    SelectLanguage(LangRussian);
+    EXPECT_EQ(TSettingsForm::ClockDriftText(-12), "Часы детектора отстают от ПК на 12 с");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TConnect_manager::MessageHook = [](const QString&) {};
+    QTemporaryDir data;
+    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
+    qputenv("KERVOLA_DOC_DIR", (data.path() + "/doc").toUtf8());
+    InitFolders();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
