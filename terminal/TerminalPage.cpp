@@ -40,8 +40,11 @@ QString Shown(const std::string& text) {
 
 } // namespace
 
-TTerminalPage::TTerminalPage(QWidget* parent)
-    : QWidget(parent), Inform(ShowMessageBox), OutputArea(new QPlainTextEdit(this)),
+TTerminalPage::TTerminalPage(const TTerminalFields& fields, QWidget* parent)
+    : QWidget(parent), Inform(ShowMessageBox), TerminalHost(*fields.Host),
+      TerminalPort(*fields.Port), TerminalLogin(*fields.Login),
+      TerminalPassword(*fields.Password), LastTerminalCommand(*fields.LastCommand),
+      TerminalHandle(*fields.Handle), OutputArea(new QPlainTextEdit(this)),
       InputLine(new QLineEdit(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -93,7 +96,7 @@ void TTerminalPage::hideEvent(QHideEvent* event) {
 }
 
 void TTerminalPage::TerminalShown() {
-    if (TerminalHost.isEmpty()) {
+    if (TerminalHost.empty()) {
         Inform(this, Lang(ltNoConnection), QMessageBox::Information);
         return;
     }
@@ -105,10 +108,9 @@ void TTerminalPage::TerminalShown() {
     }
     if (TerminalHandle != 0)
         return;
-    const std::string host = TerminalHost.toStdString();
-    const std::string login = TerminalLogin.toStdString() + "\r\n";
-    const std::string password = TerminalPassword.toStdString() + "\r\n";
-    TerminalHandle = Lib.ZelmontBegin(host.c_str(), TerminalPort, login.c_str(),
+    const std::string login = TerminalLogin + "\r\n";
+    const std::string password = TerminalPassword + "\r\n";
+    TerminalHandle = Lib.ZelmontBegin(TerminalHost.c_str(), TerminalPort, login.c_str(),
                                       password.c_str(), 1);
     // Otherwise the tab would stay empty with no word of why nothing happens.
     if (TerminalHandle == 0) {
@@ -137,7 +139,7 @@ bool TTerminalPage::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (key->key() == Qt::Key_Up) {
-        InputLine->setText(LastTerminalCommand);
+        InputLine->setText(QString::fromStdString(LastTerminalCommand));
         InputLine->end(false);
         return true;
     }
@@ -145,12 +147,12 @@ bool TTerminalPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TTerminalPage::SendInput() {
-    const QString text = InputLine->text();
+    const std::string text = InputLine->text().toStdString();
     if (Lib.ZelmontSend != nullptr && TerminalHandle > 0) {
         LastTerminalCommand = text;
-        const std::string line = text.toStdString() + "\r\n";
+        const std::string line = text + "\r\n";
         if (Lib.ZelmontSend(TerminalHandle, line.data(), static_cast<int32_t>(line.size())) > 0) {
-            Append(">" + text.toStdString());
+            Append(">" + text);
             ShowCaret();
         }
     }

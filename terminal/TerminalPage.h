@@ -16,13 +16,25 @@
 class QLineEdit;
 class QPlainTextEdit;
 
+// The detector to talk to (copied in each time the dialog is opened), the last line typed, which
+// the Up arrow brings back, and the library's connection id (0 while there is none). They are the
+// settings dialog's own fields, lent to its page, which must not outlive them.
+struct TTerminalFields {
+    std::string* Host;
+    int* Port;
+    std::string* Login;
+    std::string* Password;
+    std::string* LastCommand;
+    int* Handle;
+};
+
 class TTerminalPage : public QWidget {
     Q_OBJECT
 public:
     // Shows a message box; tests put a recorder here.
     using TInform = std::function<void(QWidget* parent, const QString& text, QMessageBox::Icon)>;
 
-    explicit TTerminalPage(QWidget* parent = nullptr);
+    explicit TTerminalPage(const TTerminalFields& fields, QWidget* parent = nullptr);
     ~TTerminalPage() override;
 
     // Done once when the dialog that holds the page is created: loads the library and registers
@@ -30,21 +42,10 @@ public:
     // then only shows that it cannot connect.
     bool BindTransportLibrary(const std::string& fileName = TransportLibraryFile);
 
-    // The detector to talk to, copied in each time the dialog is opened.
-    QString TerminalHost;
-    int TerminalPort = 0;
-    QString TerminalLogin;
-    QString TerminalPassword;
-    // The last line typed, brought back by the Up arrow.
-    QString LastTerminalCommand;
-    // The library's connection id, 0 while there is none.
-    int TerminalHandle = 0;
-
     TInform Inform;
 
     QPlainTextEdit* Output() const { return OutputArea; }
     QLineEdit* Input() const { return InputLine; }
-    const TTransportLibrary& Library() const { return Lib; }
 
     // One WM_TERMINAL notice; the link delivers them, tests may too.
     void HandleNotice(int connectionId, int eventCode);
@@ -64,6 +65,12 @@ private:
     void AddDot();
     void ShowCaret();
 
+    std::string& TerminalHost;
+    int& TerminalPort;
+    std::string& TerminalLogin;
+    std::string& TerminalPassword;
+    std::string& LastTerminalCommand;
+    int& TerminalHandle;
     TTransportLibrary Lib;
     QPlainTextEdit* OutputArea;
     QLineEdit* InputLine;

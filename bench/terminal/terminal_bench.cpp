@@ -15,7 +15,9 @@ namespace {
 // Appends through the page's own notice handling (no library bound, so each notice stands for
 // its event alone) while the output holds between `held` and `held` + 50 lines.
 void AppendWhileHolding(benchmark::State& state, int held) {
-    TTerminalPage page;
+    std::string host, login, password, last;
+    int port = 0, handle = 0;
+    TTerminalPage page({&host, &port, &login, &password, &last, &handle});
     page.resize(800, 560);
     page.show();
     auto refill = [&] {

@@ -58,15 +58,12 @@ protected:
         ASSERT_GT(Sim->port(), 0);
         Tabs = std::make_unique<QTabWidget>();
         Tabs->addTab(new QWidget, "System");
-        Page = new TTerminalPage;
+        Page = new TTerminalPage({&Host, &Port, &Login, &Password, &Last, &Handle});
         Tabs->addTab(Page, "Terminal");
         Page->Inform = [this](QWidget*, const QString& text, QMessageBox::Icon) {
             Messages << text;
         };
-        Page->TerminalHost = "127.0.0.1";
-        Page->TerminalPort = Sim->port();
-        Page->TerminalLogin = "root";
-        Page->TerminalPassword = "kvtp";
+        Port = Sim->port();
         Tabs->resize(640, 480);
         Tabs->show();
     }
@@ -103,13 +100,20 @@ protected:
     std::unique_ptr<QTabWidget> Tabs;
     TTerminalPage* Page = nullptr;
     QStringList Messages;
+    // The dialog's fields the page works with.
+    std::string Host = "127.0.0.1";
+    int Port = 0;
+    std::string Login = "root";
+    std::string Password = "kvtp";
+    std::string Last;
+    int Handle = 0;
 };
 
 TEST_F(TerminalTest, ShowingTheTabLogsInAndOffersTheInput) {
     Bind();
     EXPECT_FALSE(Page->Input()->isVisible());
     OpenTerminal();
-    EXPECT_GT(Page->TerminalHandle, 0);
+    EXPECT_GT(Handle, 0);
     EXPECT_EQ(Lines(*Page),
               (QStringList{"Open connection... Sending login/password...", "OK"}));
     EXPECT_TRUE(Page->Input()->hasFocus() || !QApplication::focusWidget());
@@ -166,7 +170,7 @@ TEST_F(TerminalTest, EnterEchoesAndUpArrowBringsTheCommandBack) {
     Command("gv", "gv=\"Zelmont SF 5.2 38\"");
     EXPECT_TRUE(OutputHas(">gv"));
     EXPECT_TRUE(Page->Input()->text().isEmpty());
-    EXPECT_EQ(Page->LastTerminalCommand, "gv");
+    EXPECT_EQ(Last, "gv");
 
     Page->Input()->setText("something else");
     Press(Page->Input(), Qt::Key_Up);
@@ -179,7 +183,7 @@ TEST_F(TerminalTest, LeavingTheTabEndsTheConnectionAndIgnoresItsLastNotice) {
     OpenTerminal();
     const QString before = Page->Output()->toPlainText();
     Tabs->setCurrentIndex(0);
-    EXPECT_EQ(Page->TerminalHandle, 0);
+    EXPECT_EQ(Handle, 0);
     EXPECT_FALSE(Page->Input()->isVisibleTo(Page));
     ASSERT_TRUE(WaitUntil([&] { return SimLogCount("<closed by client>") == 1; }));
     // The library's notice of the ending arrives while another tab is shown.
@@ -194,26 +198,26 @@ TEST_F(TerminalTest, LeavingTheTabEndsTheConnectionAndIgnoresItsLastNotice) {
 TEST_F(TerminalTest, ANewConnectionSurvivesTheLateNoticeOfTheOldOne) {
     Bind();
     OpenTerminal();
-    const int first = Page->TerminalHandle;
+    const int first = Handle;
     Tabs->setCurrentIndex(0);
     OpenTerminal();
-    const int second = Page->TerminalHandle;
+    const int second = Handle;
     EXPECT_GT(second, first);
     // The ending of the first connection, read only now.
     Page->HandleNotice(first, EV_DISCONNECTED);
-    EXPECT_EQ(Page->TerminalHandle, second);
+    EXPECT_EQ(Handle, second);
     EXPECT_TRUE(Page->Input()->isVisible());
     Command("gv", "gv=\"Zelmont SF 5.2 38\"");
 }
 
 TEST_F(TerminalTest, DetectorHandedOverRightAfterShowingIsTheOneConnectedTo) {
     Bind();
-    const QString port = QString::number(Page->TerminalPort);
-    Page->TerminalHost.clear();
-    Page->TerminalPort = 1;
+    const int port = Port;
+    Host.clear();
+    Port = 1;
     Tabs->setCurrentWidget(Page);
-    Page->TerminalHost = "127.0.0.1"; // as the controller does after showing the dialog
-    Page->TerminalPort = port.toInt();
+    Host = "127.0.0.1"; // as the controller does after showing the dialog
+    Port = port;
     OpenTerminal();
     EXPECT_TRUE(Messages.isEmpty());
 }
@@ -222,7 +226,7 @@ TEST_F(TerminalTest, ClosingTheDialogOnTheTerminalTabEndsTheConnection) {
     Bind();
     OpenTerminal();
     Tabs->hide();
-    EXPECT_EQ(Page->TerminalHandle, 0);
+    EXPECT_EQ(Handle, 0);
     ASSERT_TRUE(WaitUntil([&] { return OutputHas("Disconnected by local host."); }));
 }
 
@@ -232,27 +236,27 @@ TEST_F(TerminalTest, DetectorGoingAwayIsReported) {
     Sim->stop();
     ASSERT_TRUE(WaitUntil([&] { return OutputHas("Disconnected by remote host."); }, 5000))
         << Page->Output()->toPlainText().toStdString();
-    EXPECT_EQ(Page->TerminalHandle, 0);
+    EXPECT_EQ(Handle, 0);
     EXPECT_FALSE(Page->Input()->isVisibleTo(Page));
 }
 
 TEST_F(TerminalTest, RefusedConnectionIsAnError) {
     Bind();
-    Page->TerminalPort = 1; // nothing listens there
+    Port = 1; // nothing listens there
     Tabs->setCurrentWidget(Page);
     ASSERT_TRUE(WaitUntil([&] { return Page->Output()->toPlainText().startsWith("Error: "); }))
         << Page->Output()->toPlainText().toStdString();
-    EXPECT_EQ(Page->TerminalHandle, 0);
+    EXPECT_EQ(Handle, 0);
     EXPECT_FALSE(Page->Input()->isVisibleTo(Page));
 }
 
 TEST_F(TerminalTest, NoDetectorSaysSoAndOpensNothing) {
     Bind();
-    Page->TerminalHost.clear();
+    Host.clear();
     Tabs->setCurrentWidget(Page);
     ASSERT_TRUE(WaitUntil([&] { return !Messages.isEmpty(); }));
     EXPECT_EQ(Messages, QStringList{Lang(ltNoConnection)});
-    EXPECT_EQ(Page->TerminalHandle, 0);
+    EXPECT_EQ(Handle, 0);
 }
 
 TEST_F(TerminalTest, MissingLibraryIsReportedOnceAndTheTabCannotConnect) {
@@ -264,14 +268,14 @@ TEST_F(TerminalTest, MissingLibraryIsReportedOnceAndTheTabCannotConnect) {
     Tabs->setCurrentWidget(Page);
     WaitUntil([] { return false; }, 100);
     EXPECT_EQ(Messages.size(), 1);
-    EXPECT_EQ(Page->TerminalHandle, 0);
+    EXPECT_EQ(Handle, 0);
     Type(Page->Input(), "gv"); // nothing to send it on: no echo
     EXPECT_FALSE(OutputHas(">gv"));
 }
 
 TEST_F(TerminalTest, OutputOverTheLimitIsClearedAtTheNextNotice) {
     Bind();
-    Page->TerminalHost.clear(); // the tab shown, no connection behind it
+    Host.clear(); // the tab shown, no connection behind it
     Tabs->setCurrentWidget(Page);
     // Notices with no item behind them: each appends one line.
     for (int i = 0; i < MaxTerminalLines + 1; ++i)
