@@ -1,55 +1,63 @@
-// Tab switching and closing by keyboard from anywhere in a tabbed dialog.
+// Tab switching and closing by keyboard from anywhere in the settings dialog.
+#include "settings/Settings_form.h"
 #include "terminal/DialogKeys.h"
+#include "terminal/TerminalPage.h"
 
-#include "../program/qt_wait.h"
+#include "lang/lang_res.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QDialog>
+#include <QDateEdit>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace {
 
-// The settings dialog's shape: a label field above five tabs, the third of them hidden.
-class Dialog {
-public:
-    Dialog() {
-        auto* layout = new QVBoxLayout(&Window);
-        Label = new QLineEdit(&Window);
-        Pages = new QTabWidget(&Window);
-        layout->addWidget(Label);
-        layout->addWidget(Pages);
-        Edit = new QLineEdit;
-        Pages->addTab(Edit, "System");
-        Combo = new QComboBox;
-        Combo->setEditable(true);
-        Combo->addItems({"a", "b"});
-        Pages->addTab(Combo, "Network");
-        Pages->addTab(new QWidget, "Async port");
-        Pages->setTabVisible(2, false);
-        Pages->addTab(new QWidget, "Administration");
-        Output = new QPlainTextEdit;
-        Output->setReadOnly(true);
-        Pages->addTab(Output, "Terminal");
-        new TDialogKeys(&Window, Pages);
-        Window.show();
+using Page = TSettingsForm::TPage;
+
+class DialogKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Form.Terminal()->Inform = [](QWidget*, const QString&, QMessageBox::Icon) {};
+        Form.show();
     }
     void Press(QWidget* target, int key, Qt::KeyboardModifiers mods) {
         target->setFocus();
         QKeyEvent press(QEvent::KeyPress, key, mods);
         QApplication::sendEvent(target, &press);
     }
-    QDialog Window;
-    QLineEdit* Label;
-    QTabWidget* Pages;
-    QLineEdit* Edit;
-    QComboBox* Combo;
-    QPlainTextEdit* Output;
+    void Step(QWidget* focus, bool forward) {
+        if (forward)
+            Press(focus, Qt::Key_Tab, Qt::ControlModifier);
+        else
+            Press(focus, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    }
+    // Places the focus can be in, on any tab: the label field above the tabs, and an editor of
+    // the current page.
+    std::vector<QWidget*> Focuses() {
+        QWidget* inside = Form.Pages()->currentWidget();
+        switch (Form.Pages()->currentIndex()) {
+        case Page::pgSystem:
+            inside = Form.DatePicker();
+            break;
+        case Page::pgNetwork:
+            inside = Form.NtpList();
+            break;
+        case Page::pgAdministration:
+            inside = Form.TriggerList();
+            break;
+        case Page::pgTerminal:
+            inside = Form.Terminal()->Output();
+            break;
+        default:
+            break;
+        }
+        return {Form.LabelEdit(), inside};
+    }
+
+    TSettingsForm Form;
 };
 
 struct SwitchCase {
@@ -59,55 +67,48 @@ struct SwitchCase {
     int To;
 };
 
-class TabSwitch : public ::testing::TestWithParam<SwitchCase> {};
+class TabSwitch : public DialogKeysTest, public ::testing::WithParamInterface<SwitchCase> {};
 
-// Every place the focus can be gives the same step; the hidden tab is never landed on.
-TEST_P(TabSwitch, FromAnyFocus) {
+TEST_P(TabSwitch, SameStepWhereverTheFocusIs) {
     const SwitchCase& c = GetParam();
-    Dialog d;
-    const int key = c.Forward ? Qt::Key_Tab : Qt::Key_Backtab;
-    const Qt::KeyboardModifiers mods =
-        c.Forward ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier;
-    for (QWidget* focus : std::initializer_list<QWidget*>{d.Label, d.Pages}) {
-        d.Pages->setCurrentIndex(c.From);
-        d.Press(focus, key, mods);
-        EXPECT_EQ(d.Pages->currentIndex(), c.To) << focus->metaObject()->className();
+    Form.Pages()->setCurrentIndex(c.From);
+    for (QWidget* focus : Focuses()) {
+        Form.Pages()->setCurrentIndex(c.From);
+        Step(focus, c.Forward);
+        EXPECT_EQ(Form.Pages()->currentIndex(), c.To) << focus->metaObject()->className();
     }
-    d.Pages->setCurrentIndex(c.From);
-    d.Press(d.Pages->currentWidget(), key, mods);
-    EXPECT_EQ(d.Pages->currentIndex(), c.To) << "page's own editor";
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, TabSwitch,
-                         ::testing::Values(SwitchCase{"forward", 0, true, 1},
-                                           SwitchCase{"over_hidden", 1, true, 3},
-                                           SwitchCase{"wraps_to_first", 4, true, 0},
-                                           SwitchCase{"back_over_hidden", 3, false, 1},
-                                           SwitchCase{"back_wraps_to_last", 0, false, 4}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(
+    Keys, TabSwitch,
+    ::testing::Values(SwitchCase{"forward", Page::pgSystem, true, Page::pgNetwork},
+                      SwitchCase{"over_hidden", Page::pgNetwork, true, Page::pgAdministration},
+                      SwitchCase{"wraps_to_first", Page::pgTerminal, true, Page::pgSystem},
+                      SwitchCase{"back_over_hidden", Page::pgAdministration, false,
+                                 Page::pgNetwork},
+                      SwitchCase{"back_wraps_to_last", Page::pgSystem, false, Page::pgTerminal}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
-TEST(DialogKeys, EscapeClosesFromEveryEditor) {
-    Dialog d;
-    for (int page : {0, 1, 4}) {
-        d.Window.show();
-        d.Pages->setCurrentIndex(page);
-        d.Press(d.Pages->currentWidget(), Qt::Key_Escape, Qt::NoModifier);
-        EXPECT_FALSE(d.Window.isVisible()) << page;
+TEST_F(DialogKeysTest, EscapeClosesFromEveryPage) {
+    for (int page : {Page::pgSystem, Page::pgNetwork, Page::pgAdministration, Page::pgTerminal}) {
+        Form.show();
+        Form.Pages()->setCurrentIndex(page);
+        for (QWidget* focus : Focuses()) {
+            Form.show();
+            Press(focus, Qt::Key_Escape, Qt::NoModifier);
+            EXPECT_FALSE(Form.isVisible()) << page << focus->metaObject()->className();
+        }
     }
-    d.Window.show();
-    d.Press(d.Label, Qt::Key_Escape, Qt::NoModifier);
-    EXPECT_FALSE(d.Window.isVisible());
 }
 
-TEST(DialogKeys, OtherWindowsKeepTheirKeys) {
-    Dialog d;
+TEST_F(DialogKeysTest, OtherWindowsKeepTheirKeys) {
     QLineEdit elsewhere;
     elsewhere.show();
-    d.Pages->setCurrentIndex(0);
-    d.Press(&elsewhere, Qt::Key_Tab, Qt::ControlModifier);
-    d.Press(&elsewhere, Qt::Key_Escape, Qt::NoModifier);
-    EXPECT_EQ(d.Pages->currentIndex(), 0);
-    EXPECT_TRUE(d.Window.isVisible());
+    Form.Pages()->setCurrentIndex(Page::pgSystem);
+    Press(&elsewhere, Qt::Key_Tab, Qt::ControlModifier);
+    Press(&elsewhere, Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_EQ(Form.Pages()->currentIndex(), Page::pgSystem);
+    EXPECT_TRUE(Form.isVisible());
 }
 
 } // namespace
@@ -115,6 +116,7 @@ TEST(DialogKeys, OtherWindowsKeepTheirKeys) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    SelectLanguage(LangEnglish);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
