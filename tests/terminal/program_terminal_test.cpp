@@ -13,6 +13,7 @@
 #include "program/zelmont_box.h"
 
 #include <QApplication>
+#include <QDateEdit>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -49,6 +50,7 @@ protected:
     QLineEdit* Input() { return Dialog->Terminal()->Input(); }
     bool OutputHas(const QString& line) { return Output()->toPlainText().split('\n').contains(line); }
     void Key(QWidget* target, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        target->setFocus();
         QKeyEvent press(QEvent::KeyPress, key, mods);
         QApplication::sendEvent(target, &press);
     }
@@ -108,6 +110,54 @@ TEST_F(ProgramTerminalTest, ReopeningOnTheTerminalTabConnectsToTheCurrentDetecto
     EXPECT_TRUE(User->Informed.empty());
     Dialog->close();
 }
+
+using Page = TSettingsForm::TPage;
+
+struct SwitchCase {
+    const char* Name;
+    int From;
+    bool Forward;
+    int To;
+};
+
+class TabKeys : public ProgramTerminalTest, public ::testing::WithParamInterface<SwitchCase> {};
+
+// The same step wherever the focus is: in the label field above the tabs or in an editor of the
+// page; the hidden tab is passed over.
+TEST_P(TabKeys, CtrlTabStepsThroughTheShownTabs) {
+    const SwitchCase& c = GetParam();
+    Box->MainMenuClick(8, false);
+    QWidget* editor[] = {Dialog->DatePicker(), Dialog->NtpList(), nullptr,
+                         Dialog->TriggerList(), Output()};
+    for (QWidget* focus : {static_cast<QWidget*>(Dialog->LabelEdit()), editor[c.From]}) {
+        Dialog->Pages()->setCurrentIndex(c.From);
+        if (c.Forward)
+            Key(focus, Qt::Key_Tab, Qt::ControlModifier);
+        else
+            Key(focus, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(Dialog->Pages()->currentIndex(), c.To) << focus->metaObject()->className();
+    }
+    // Another window keeps its keys.
+    QLineEdit elsewhere;
+    elsewhere.show();
+    Key(&elsewhere, Qt::Key_Tab, Qt::ControlModifier);
+    Key(&elsewhere, Qt::Key_Escape);
+    EXPECT_EQ(Dialog->Pages()->currentIndex(), c.To);
+    EXPECT_TRUE(Dialog->isVisible());
+    // Escape closes the dialog from the page's editor.
+    Key(editor[c.To], Qt::Key_Escape);
+    EXPECT_FALSE(Dialog->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, TabKeys,
+    ::testing::Values(SwitchCase{"forward", Page::pgSystem, true, Page::pgNetwork},
+                      SwitchCase{"over_hidden", Page::pgNetwork, true, Page::pgAdministration},
+                      SwitchCase{"wraps_to_first", Page::pgTerminal, true, Page::pgSystem},
+                      SwitchCase{"back_over_hidden", Page::pgAdministration, false,
+                                 Page::pgNetwork},
+                      SwitchCase{"back_wraps_to_last", Page::pgSystem, false, Page::pgTerminal}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace
 
