@@ -69,8 +69,7 @@ TTerminalEvent TerminalEventFrom(int code, int notified, const DATA_RECORD& reco
     return event;
 }
 
-TTerminalReaction ReactToTerminalEvent(const TTerminalEvent& event,
-                                       const std::string& dataFolder) {
+TTerminalReaction ReactToTerminalEvent(const TTerminalEvent& event, const std::string& dataFolder) {
     TTerminalReaction r;
     switch (event.Code) {
     case EV_CONNECTED:

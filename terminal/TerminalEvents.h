@@ -25,9 +25,9 @@ struct TTerminalReaction {
     // Appended in order. Texts are 8-bit detector text, shown UTF-8 decoded; a CR LF inside one
     // starts a new output line.
     std::vector<std::string> Lines;
-    bool AddDot = false;         // "." to the end of the last output line
-    bool EndConnection = false;  // end the library's connection, forget the handle, hide input
-    bool ShowInput = false;      // show and focus the input line
+    bool AddDot = false;        // "." to the end of the last output line
+    bool EndConnection = false; // end the library's connection, forget the handle, hide input
+    bool ShowInput = false;     // show and focus the input line
 };
 
 // The event of a filled record; `code` is ZelmontData's result, and with 0 the notice's own

@@ -42,10 +42,9 @@ QString Shown(const std::string& text) {
 
 TTerminalPage::TTerminalPage(const TTerminalFields& fields, QWidget* parent)
     : QWidget(parent), Inform(ShowMessageBox), TerminalHost(*fields.Host),
-      TerminalPort(*fields.Port), TerminalLogin(*fields.Login),
-      TerminalPassword(*fields.Password), LastTerminalCommand(*fields.LastCommand),
-      TerminalHandle(*fields.Handle), OutputArea(new QPlainTextEdit(this)),
-      InputLine(new QLineEdit(this)) {
+      TerminalPort(*fields.Port), TerminalLogin(*fields.Login), TerminalPassword(*fields.Password),
+      LastTerminalCommand(*fields.LastCommand), TerminalHandle(*fields.Handle),
+      OutputArea(new QPlainTextEdit(this)), InputLine(new QLineEdit(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(OutputArea, 1);
@@ -110,8 +109,8 @@ void TTerminalPage::TerminalShown() {
         return;
     const std::string login = TerminalLogin + "\r\n";
     const std::string password = TerminalPassword + "\r\n";
-    TerminalHandle = Lib.ZelmontBegin(TerminalHost.c_str(), TerminalPort, login.c_str(),
-                                      password.c_str(), 1);
+    TerminalHandle =
+        Lib.ZelmontBegin(TerminalHost.c_str(), TerminalPort, login.c_str(), password.c_str(), 1);
     // Otherwise the tab would stay empty with no word of why nothing happens.
     if (TerminalHandle == 0) {
         Append("Error: Wrong address/port");

@@ -56,7 +56,8 @@ public:
                 continue;
             if (run.run_type == Run::RT_Iteration && run.repetitions > 1)
                 continue;
-            Times[run.run_name.function_name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+            Times[run.run_name.function_name] = {run.GetAdjustedRealTime(),
+                                                 run.GetAdjustedCPUTime()};
         }
     }
     void Finalize() override {

@@ -48,7 +48,9 @@ protected:
     }
     QPlainTextEdit* Output() { return Dialog->Terminal()->Output(); }
     QLineEdit* Input() { return Dialog->Terminal()->Input(); }
-    bool OutputHas(const QString& line) { return Output()->toPlainText().split('\n').contains(line); }
+    bool OutputHas(const QString& line) {
+        return Output()->toPlainText().split('\n').contains(line);
+    }
     void Key(QWidget* target, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         target->setFocus();
         QKeyEvent press(QEvent::KeyPress, key, mods);
@@ -127,8 +129,8 @@ class TabKeys : public ProgramTerminalTest, public ::testing::WithParamInterface
 TEST_P(TabKeys, CtrlTabStepsThroughTheShownTabs) {
     const SwitchCase& c = GetParam();
     Box->MainMenuClick(8, false);
-    QWidget* editor[] = {Dialog->DatePicker(), Dialog->NtpList(), nullptr,
-                         Dialog->TriggerList(), Output()};
+    QWidget* editor[] = {Dialog->DatePicker(), Dialog->NtpList(), nullptr, Dialog->TriggerList(),
+                         Output()};
     for (QWidget* focus : {static_cast<QWidget*>(Dialog->LabelEdit()), editor[c.From]}) {
         Dialog->Pages()->setCurrentIndex(c.From);
         if (c.Forward)

@@ -30,8 +30,8 @@ TEST_P(BodyFile, WrittenWholeIntoTheDataFolder) {
     dir += "/";
     std::ofstream(dir + c.File) << "an older and much longer file";
     const std::string body("\xff\xd8\0\x01 body \0", 11);
-    const TTerminalReaction r = ReactToTerminalEvent(
-        {EV_STREAM_END, static_cast<int>(body.size()), c.Line, body}, dir);
+    const TTerminalReaction r =
+        ReactToTerminalEvent({EV_STREAM_END, static_cast<int>(body.size()), c.Line, body}, dir);
     EXPECT_EQ(r.Lines,
               (std::vector<std::string>{"Stream end", c.Line, dir + c.File + " file written"}));
     std::ifstream in(dir + c.File, std::ios::binary);

@@ -73,7 +73,8 @@ protected:
         std::ifstream in(LogPath);
         int n = 0;
         for (std::string l; std::getline(in, l);)
-            n += l.size() > text.size() && l.compare(l.size() - text.size(), text.size(), text) == 0;
+            n +=
+                l.size() > text.size() && l.compare(l.size() - text.size(), text.size(), text) == 0;
         return n;
     }
 
