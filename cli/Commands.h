@@ -21,6 +21,7 @@ struct TCliCommand {
 
 void AddDocumentCommands(std::vector<TCliCommand>& table);
 void AddAdminCommands(std::vector<TCliCommand>& table);
+void AddDataCommands(std::vector<TCliCommand>& table);
 
 // "kervola-cli: PROBLEM", a blank line and the help text on standard error; exit code 2.
 int Usage(const std::string& help, const std::string& problem);

@@ -14,6 +14,7 @@ std::vector<TCliCommand> CommandTable() {
     std::vector<TCliCommand> table;
     AddDocumentCommands(table);
     AddAdminCommands(table);
+    AddDataCommands(table);
     return table;
 }
 

@@ -1,5 +1,6 @@
 #include "program/DetectorProtocol.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -86,4 +87,29 @@ std::string ParseTimeReply(const std::string& text) {
     else if (value.find('"') != std::string::npos)
         value.clear();
     return value;
+}
+
+long long BodyAnnounced(const std::string& line) {
+    long long n = 0;
+    if (!AnnouncedCount(line, n) || n <= 0)
+        return 0;
+    return n > MaxBodySize ? -1 : n;
+}
+
+TReplyStep NextReply(const std::string& input, size_t& consumed, long long awaitedBody,
+                     std::string& item) {
+    const size_t have = input.size() - std::min(consumed, input.size());
+    if (awaitedBody >= 0) {
+        if (have < static_cast<size_t>(awaitedBody))
+            return TReplyStep::NeedMore;
+        item = input.substr(consumed, static_cast<size_t>(awaitedBody));
+        consumed += static_cast<size_t>(awaitedBody);
+        return TReplyStep::Body;
+    }
+    const size_t crlf = input.find("\r\n", consumed);
+    if (crlf == std::string::npos)
+        return have > MaxPendingInput ? TReplyStep::Faulty : TReplyStep::NeedMore;
+    item = input.substr(consumed, crlf - consumed);
+    consumed = crlf + 2;
+    return TReplyStep::Line;
 }

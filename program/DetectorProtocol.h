@@ -28,6 +28,17 @@ long long StrToInt64Def(const std::string& text, long long def);
 // True when the line has an "="; n := the integer after the first "=" (0 if not a number).
 bool AnnouncedCount(const std::string& line, long long& n);
 
+// The body a "gc" or "gp" reply line announces: 0 none, its size, or -1 for more than is ever
+// buffered (the peer is faulty).
+long long BodyAnnounced(const std::string& line);
+
+enum class TReplyStep { NeedMore, Line, Body, Faulty };
+// The next item of the main connection's input from `consumed` on: the awaited body of
+// `awaitedBody` bytes (negative when none is awaited), else the next line without its CR LF.
+// `consumed` moves past what was taken. Faulty: no line end within MaxPendingInput bytes.
+TReplyStep NextReply(const std::string& input, size_t& consumed, long long awaitedBody,
+                     std::string& item);
+
 struct TZoneState {
     std::string Id;
     bool Active = false;

@@ -175,40 +175,32 @@ void TZelmont_box::ParseReplies(std::string& buffer) {
         ~Done() { Flag = false; }
     } done{Parsing};
     size_t consumed = 0;
-    auto finish = [&] { buffer.erase(0, std::min(consumed, buffer.size())); };
     for (;;) {
-        if (ConnectionState == csConfigBody || ConnectionState == csPictureBody) {
-            if (buffer.size() - consumed < static_cast<size_t>(BodySize))
-                break;
-            const std::string body = buffer.substr(consumed, static_cast<size_t>(BodySize));
-            consumed += static_cast<size_t>(BodySize);
+        const bool body = ConnectionState == csConfigBody || ConnectionState == csPictureBody;
+        if (!body && ConnectionState != csReady)
+            break;
+        std::string item;
+        const TReplyStep step = NextReply(buffer, consumed, body ? BodySize : -1, item);
+        if (step == TReplyStep::NeedMore)
+            break;
+        if (step == TReplyStep::Faulty) {
+            DropFaultyPeer();
+            return;
+        }
+        if (step == TReplyStep::Body) {
             const bool picture = ConnectionState == csPictureBody;
             ConnectionState = csReady;
             if (picture)
-                HandlePictureBody(body);
+                HandlePictureBody(item);
             else
-                HandleConfigBody(body);
-            if (ConnectionState < csReady)
-                return;
-            continue;
+                HandleConfigBody(item);
+        } else {
+            HandleReplyLine(item);
         }
-        if (ConnectionState != csReady)
-            break;
-        const size_t crlf = buffer.find("\r\n", consumed);
-        if (crlf == std::string::npos) {
-            if (buffer.size() - consumed > MaxPendingInput) {
-                DropFaultyPeer();
-                return;
-            }
-            break;
-        }
-        const std::string line = buffer.substr(consumed, crlf - consumed);
-        consumed = crlf + 2;
-        HandleReplyLine(line);
         if (ConnectionState < csReady)
             return; // the connection went, and its buffer with it
     }
-    finish();
+    buffer.erase(0, std::min(consumed, buffer.size()));
 }
 
 void TZelmont_box::HandleReplyLine(const std::string& line) {
@@ -221,9 +213,10 @@ void TZelmont_box::HandleReplyLine(const std::string& line) {
         if (!AnnouncedCount(line, n))
             return;
         BodySize = n;
-        if (n <= 0)
+        const long long body = BodyAnnounced(line);
+        if (body == 0)
             return;
-        if (n > MaxBodySize) {
+        if (body < 0) {
             DropFaultyPeer();
             return;
         }

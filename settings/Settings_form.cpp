@@ -47,8 +47,9 @@ QToolButton* BigButton(QWidget* parent, QStyle::StandardPixmap pixmap) {
     button->setIcon(parent->style()->standardIcon(pixmap));
     button->setIconSize(QSize(40, 40));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    button->setMinimumHeight(90);
+    // Both columns of big buttons the same width, whatever their captions.
+    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+    button->setMinimumSize(240, 90);
     return button;
 }
 
@@ -319,9 +320,9 @@ void TSettingsForm::BuildAdministrationPage(QWidget* page) {
     third->addWidget(TriggersCaption);
     third->addWidget(Triggers, 1);
     grid->addLayout(third, 0, 2, 3, 1);
-    grid->setColumnStretch(0, 2);
-    grid->setColumnStretch(1, 2);
-    grid->setColumnStretch(2, 3);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
 
     connect(ReceiveData, &QToolButton::clicked, this,
             [this] { CommandClick(scReceiveData, {}, false); });
