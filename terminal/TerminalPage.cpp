@@ -67,7 +67,11 @@ TTerminalPage::~TTerminalPage() {
 bool TTerminalPage::BindTransportLibrary(const std::string& fileName) {
     std::string problem;
     if (!TTerminalLink::Bind(fileName, Lib, &problem)) {
-        Inform(this, QString::fromStdString("Error loading " + fileName), QMessageBox::Critical);
+        // Told from the event loop, not from inside the construction of the dialog and the
+        // window that own the page: by then they are complete and their owner has decided how
+        // messages reach the user.
+        const QString text = QString::fromStdString("Error loading " + fileName);
+        QTimer::singleShot(0, this, [this, text] { Inform(this, text, QMessageBox::Critical); });
         return false;
     }
     if (TTerminalLink* link = TTerminalLink::Instance())

@@ -38,8 +38,8 @@ public:
     ~TTerminalPage() override;
 
     // Done once when the dialog that holds the page is created: loads the library and registers
-    // for its notifications. A library that cannot be loaded is reported here, once; the page
-    // then only shows that it cannot connect.
+    // for its notifications. A library that cannot be loaded is reported once, as soon as the
+    // event loop runs; the page then only shows that it cannot connect.
     bool BindTransportLibrary(const std::string& fileName = TransportLibraryFile);
 
     TInform Inform;

@@ -201,6 +201,7 @@ TEST_F(TerminalTest, NoDetectorAndNoLibraryAreReportedOnce) {
     TTerminalPage missing({&Host, &Port, &Login, &Password, &Last, &Handle});
     missing.Inform = Page->Inform;
     EXPECT_FALSE(missing.BindTransportLibrary("libzelmont_nowhere.so"));
+    ASSERT_TRUE(WaitUntil([&] { return !Messages.isEmpty(); }));
     EXPECT_EQ(Messages, QStringList{"Error loading libzelmont_nowhere.so"});
     for (int shown = 0; shown < 2; ++shown) {
         missing.show();
