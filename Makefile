@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 CTEST := ctest --output-on-failure --timeout 300 -j $(JOBS)
 
-.PHONY: all deps build build-asan build-tsan test test-fast demo bench fuzz clean
+.PHONY: all deps build build-asan build-tsan test test-fast demo bench fuzz package clean
 
 all: build
 
@@ -37,6 +37,10 @@ demo: build
 
 bench: build
 	scripts/bench.sh
+
+# The Debian package of the normal build: build/kervola_VERSION_ARCH.deb.
+package: build
+	cmake --build build --target package
 
 fuzz: deps
 	scripts/fuzz.sh $(FUZZ_SECONDS)

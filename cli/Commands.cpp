@@ -1,5 +1,7 @@
 #include "cli/Commands.h"
 
+#include "data/DataDownload.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -76,16 +78,5 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 }
 
 bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
-    const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool flushed = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !flushed || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return WriteFileReplacing(path, bytes);
 }

@@ -1,6 +1,7 @@
 // kervola-cli: the command-line companion for scripts, field laptops and checks of
 // configuration files. This file only dispatches: each command group lives in a file of its own.
 #include "cli/Commands.h"
+#include "kervola_version.h"
 
 #include <algorithm>
 #include <clocale>
@@ -26,7 +27,8 @@ std::string Joined(const std::vector<std::string>& words) {
 }
 
 std::string MainHelp(const std::vector<TCliCommand>& table) {
-    std::string help = "usage: kervola-cli COMMAND [ARGS]\n\ncommands:\n";
+    std::string help = "usage: kervola-cli COMMAND [ARGS]\n"
+                       "       kervola-cli --help | --version | --commands\n\ncommands:\n";
     for (const TCliCommand& c : table) {
         std::string words = "  " + Joined(c.Words);
         words.resize(std::max<size_t>(words.size() + 1, 24), ' ');
@@ -64,6 +66,10 @@ int main(int argc, char** argv) {
     const std::string& first = args[0];
     if (first == "--help" || first == "-h" || first == "help") {
         std::cout << MainHelp(table);
+        return ExitOk;
+    }
+    if (first == "--version") {
+        std::cout << "kervola-cli " KERVOLA_VERSION "\n";
         return ExitOk;
     }
     if (first == "--commands") {

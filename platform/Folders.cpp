@@ -76,6 +76,14 @@ void InitFolders() {
     [[maybe_unused]] const int changed = ::chdir(Data.c_str());
 }
 
+std::string ExpectedDataFolder() {
+    return ComputeDataFolder();
+}
+
+std::string ExpectedDocumentFolder() {
+    return ComputeDocumentFolder();
+}
+
 const std::string& DataFolder() {
     return Data;
 }

@@ -17,5 +17,10 @@ std::string ComputeDataFolder();
 const std::string& DataFolder();
 const std::string& DocumentFolder();
 
+// The folders InitFolders takes, computed from the environment now without creating or entering
+// anything: for reports on where the program looks.
+std::string ExpectedDataFolder();
+std::string ExpectedDocumentFolder();
+
 // The folder of the running executable with a trailing "/"; empty when it cannot be found.
 std::string ExecutableFolder();

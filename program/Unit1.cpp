@@ -14,12 +14,12 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-TForm1::TForm1(QStringList arguments) : Arguments(std::move(arguments)) {
+TForm1::TForm1(QStringList arguments, int language) : Arguments(std::move(arguments)) {
     QFont tahoma("Tahoma");
     tahoma.setPixelSize(14);
     setFont(tahoma);
     move(465, 150);
-    SelectLanguage(LangRussian);
+    SelectLanguage(language);
     Panel = new QWidget(this);
     Panel->setObjectName("Panel1");
     auto* layout = new QVBoxLayout(this);

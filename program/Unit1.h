@@ -19,8 +19,9 @@ class TForm1 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TForm1)
 public:
-    // `arguments` without the program name: the first is the INI file.
-    explicit TForm1(QStringList arguments = {});
+    // `arguments` without the program name: the first is the INI file. `language` is the text
+    // table selected at creation (0 Russian, 1 English).
+    explicit TForm1(QStringList arguments = {}, int language = 0);
     ~TForm1() override;
 
     TZelmont_box* Controller() const { return Box.get(); }

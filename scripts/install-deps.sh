@@ -10,6 +10,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick poppler-utils x11-utils
+    dpkg-dev fakeroot file man-db desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

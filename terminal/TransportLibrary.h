@@ -19,9 +19,9 @@ struct TTransportLibrary {
     ZelmontCleanFn ZelmontClean = nullptr;
 };
 
-// Loads `fileName` from the executable's folder first, then from wherever the loader looks (a
-// name holding "/" is used as it stands), and binds the exports by name; a missing export stays
-// null. False when the library cannot be loaded: `lib` is then left as it was and `problem`, when
+// Loads `fileName` as the program loads its own libraries (OpenProgramLibrary: the executable's
+// folder first, then wherever the loader looks) and binds the exports by name; a missing export
+// stays null. False when the library cannot be loaded: `lib` is then left as it was and `problem`, when
 // given, gets the loader's reason. A loaded library is never unloaded.
 bool LoadTransportLibrary(const std::string& fileName, TTransportLibrary& lib,
                           std::string* problem = nullptr);

@@ -125,6 +125,18 @@ TEST_F(StartupTest, CloseAsksOnlyWithControls) {
     EXPECT_EQ(asked, 1);
 }
 
+// The language chosen on the command line is the one the window starts with; the other table
+// never shows through, and a window made without one speaks Russian.
+TEST_F(StartupTest, WindowStartsInTheChosenLanguage) {
+    {
+        TForm1 form({}, LangEnglish);
+        EXPECT_TRUE(form.TitleText().endsWith(" No connection")) << form.TitleText().toStdString();
+    }
+    TForm1 form;
+    EXPECT_TRUE(form.TitleText().endsWith(QString::fromUtf8(" Подключение не установлено")))
+        << form.TitleText().toStdString();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -1,6 +1,7 @@
 // zelmont-sim: a simulated Zelmont detector on a TCP port, for the demo and the tests.
 
 #include "detector.h"
+#include "kervola_version.h"
 #include "options.h"
 #include "server.h"
 
@@ -19,6 +20,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << usage_text();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "zelmont-sim " KERVOLA_VERSION "\n";
         return 0;
     }
     std::signal(SIGPIPE, SIG_IGN);

@@ -22,7 +22,8 @@ std::string usage_text() {
            "                   [--firmware TEXT] [--fps N] [--record-size 136|144|288]\n"
            "                   [--records N] [--seed N] [--log FILE]\n"
            "                   [--drop-gp K] [--slow-ms N] [--split N] [--garbage]\n"
-           "                   [--close-mid-body] [--huge-announce]\n";
+           "                   [--close-mid-body] [--huge-announce]\n"
+           "       zelmont-sim --help | --version\n";
 }
 
 std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
@@ -30,6 +31,10 @@ std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             o.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            o.version = true;
             continue;
         }
         if (arg == "--garbage") {

@@ -18,6 +18,7 @@ struct SimOptions {
     std::uint32_t seed = 1;
     std::string log_file;
     bool help = false;
+    bool version = false;
 
     // Faults for reliability tests; 0 / false = off.
     int drop_gp = 0;

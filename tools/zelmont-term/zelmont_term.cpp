@@ -3,6 +3,7 @@
 // A field engineer's terminal to a detector through libzelmont_lib.so: opens one connection with
 // the keep-alive poll on, prints every event as one line, sends each line typed on standard input
 // with CR LF, and ends the connection at end of input (or when the detector goes away).
+#include "kervola_version.h"
 #include "zelmont_lib.h"
 
 #include <dlfcn.h>
@@ -117,14 +118,36 @@ int32_t printEvent(const Exports& lib, int32_t id, const ZELMONT_NOTICE& notice)
     return code;
 }
 
+const char* const Usage = "usage: zelmont-term HOST PORT LOGIN PASSWORD\n"
+                         "       zelmont-term --help | --version\n";
+
 int usage() {
-    std::fprintf(stderr, "usage: zelmont-term HOST PORT LOGIN PASSWORD\n");
+    std::fputs(Usage, stderr);
     return 2;
+}
+
+void help() {
+    std::fputs(Usage, stdout);
+    std::fputs("\n"
+               "Opens one connection to the detector at HOST:PORT through libzelmont_lib.so,\n"
+               "logs in, prints every event as one line and sends each line typed on standard\n"
+               "input with CR LF. End of input ends the connection. The library is looked for\n"
+               "beside the executable, then in ../lib beside it, then on the library path.\n"
+               "Exit codes: 0 normal end, 1 library or connection failure, 2 usage error.\n",
+               stdout);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        help();
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("zelmont-term " KERVOLA_VERSION "\n");
+        return 0;
+    }
     if (argc != 5) {
         return usage();
     }
