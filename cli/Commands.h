@@ -22,6 +22,9 @@ struct TCliCommand {
 void AddDocumentCommands(std::vector<TCliCommand>& table);
 void AddAdminCommands(std::vector<TCliCommand>& table);
 void AddDataCommands(std::vector<TCliCommand>& table);
+void AddCleaningCommands(std::vector<TCliCommand>& table);
+// Only in a build with the toolkit: it draws with Qt Gui.
+void AddRecordCommands(std::vector<TCliCommand>& table);
 
 // "kervola-cli: PROBLEM", a blank line and the help text on standard error; exit code 2.
 int Usage(const std::string& help, const std::string& problem);

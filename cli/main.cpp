@@ -16,6 +16,10 @@ std::vector<TCliCommand> CommandTable() {
     AddDocumentCommands(table);
     AddAdminCommands(table);
     AddDataCommands(table);
+    AddCleaningCommands(table);
+#ifdef KERVOLA_CLI_RECORD
+    AddRecordCommands(table);
+#endif
     return table;
 }
 

@@ -158,6 +158,7 @@ constexpr std::array<TLangPair, LangTableSize> Table{{
     // Cleaning
 
     // Recording
+    {"Time stamp", "Метка времени"},
 
     // Terminal
 

@@ -134,6 +134,7 @@ enum TLangExtraIndex : int {
     // Cleaning
 
     // Recording
+    ltTimeStamp,
 
     // Terminal
 

@@ -58,6 +58,7 @@ QMenu* TZelmont_box::BuildMainMenu(int index) {
         {ltEnableVideo, 7, connected && !Editing, VideoRate > 0 ? 1 : 0},
         {0, 0, false, -1},
         {ltSettingsMenu, 8, Editing, -1},
+        {ltCleaning, 12, connected, -1},
         {0, 0, false, -1},
         {ltLoadConfig, 9, connected && Editing, -1},
         {0, 0, false, -1},
@@ -151,6 +152,9 @@ void TZelmont_box::MainMenuClick(int tag, bool checked) {
         break;
     case 11:
         OpenDocument("help.pdf");
+        break;
+    case 12:
+        ShowCleaning();
         break;
     default:
         break;

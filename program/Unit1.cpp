@@ -5,6 +5,7 @@
 #include "program/AutostartForm.h"
 #include "lang/lang_res.h"
 #include "program/zelmont_box.h"
+#include "recording/videocontrol.h"
 #include "zones/mm_timer.h"
 
 #include <QApplication>
@@ -29,7 +30,11 @@ TForm1::TForm1(QStringList arguments, int language) : Arguments(std::move(argume
     Box = std::make_unique<TZelmont_box>(this, Panel);
     Box->ShowIdlePicture();
     Auto = new TAutoForm(this);
-    connect(Box->Timer(), &TMMTimer::Tick, this, [this](TMMTimer* t) { Box->HandleTimerTick(t); });
+    connect(Box->Timer(), &TMMTimer::Tick, this, [this](TMMTimer* t) {
+        Box->HandleTimerTick(t);
+        if (Video && Video->isVisible())
+            Video->FrameTick();
+    });
     Timer1.setInterval(250);
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     Timer1.start();
@@ -41,6 +46,8 @@ TForm1::TForm1(QStringList arguments, int language) : Arguments(std::move(argume
 
 TForm1::~TForm1() {
     Timer1.stop();
+    if (Video)
+        Video->SetView(nullptr);
     Box.reset();
 }
 
@@ -58,6 +65,8 @@ void TForm1::Startup() {
         return;
     Started = true;
     QThread::msleep(100);
+    if (Video)
+        Video->SetOutputFolder(QString::fromStdString(DataFolder()));
     TConnect_manager* book = Box->ConnectManager;
     book->LoadHosts();
     Auto->SetEntries(book->Labels());
@@ -102,6 +111,22 @@ void TForm1::Timer1Timer() {
     setWindowTitle(TitleText());
 }
 
+TVideoControlForm* TForm1::VideoForm() const {
+    return Video;
+}
+
+void TForm1::SetVideoForm(TVideoControlForm* form) {
+    Video = form;
+    if (!Video)
+        return;
+    Video->SetView(Box.get());
+    // The stamp names the detector as its configuration does, else as the address book does.
+    Video->StampLabel = [this] {
+        const std::string target = Box->Config->GetTarget();
+        return QString::fromStdString(target.empty() ? Box->CurrentHost.Caption : target);
+    };
+}
+
 void TForm1::SetClientSize(int width, int height) {
     if (isMaximized() || isMinimized())
         showNormal();
@@ -129,6 +154,7 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
         Auto->CheckAutostartItem(Auto->SelectedIndex());
         Auto->show();
     }
-    // F12 opens the video capture dialog once it exists.
+    if (event->key() == Qt::Key_F12 && Video)
+        Video->exec();
     Box->HandleKeyDown(event);
 }

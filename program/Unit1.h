@@ -2,6 +2,7 @@
 // The main window: its client area is the detector controller's picture; it routes the tick and
 // the keys, rebuilds the title bar every 250 ms and asks before closing.
 
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -11,6 +12,7 @@
 #include <string>
 
 class TAutoForm;
+class TVideoControlForm;
 class TZelmont_box;
 
 constexpr unsigned WM_STARTUP = 0x400 + 1;
@@ -27,6 +29,9 @@ public:
     TZelmont_box* Controller() const { return Box.get(); }
     TAutoForm* AutoForm() const { return Auto; }
     QWidget* Panel1() const { return Panel; }
+    // The video capture dialog the program entry made; it records this window's frame view.
+    void SetVideoForm(TVideoControlForm* form);
+    TVideoControlForm* VideoForm() const;
 
     // The INI path of the start-up: the first argument, a bare name looked up beside the
     // executable; empty without arguments.
@@ -50,6 +55,7 @@ private:
     QStringList Arguments;
     QWidget* Panel;
     TAutoForm* Auto;
+    QPointer<TVideoControlForm> Video;
     std::unique_ptr<TZelmont_box> Box;
     QTimer Timer1;
     bool Started = false;

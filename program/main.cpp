@@ -4,6 +4,7 @@
 #include "platform/RuntimeLibrary.h"
 #include "program/StartOptions.h"
 #include "program/Unit1.h"
+#include "recording/videocontrol.h"
 
 #include <QApplication>
 
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName("kervola");
     InitFolders();
     TForm1 form(app.arguments().mid(1), options.Language);
+    form.SetVideoForm(new TVideoControlForm(&form));
     form.show();
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "program/zelmont_box.h"
 
 #include "addressbook/Connection_manager.h"
+#include "cleaning/CleaningForm.h"
 #include "dialogs/SendingForm.h"
 #include "dialogs/SensorIdForm.h"
 #include "dialogs/day_picker_form.h"
@@ -47,6 +48,9 @@ TZelmont_box::TZelmont_box(QWidget* mainForm, QWidget* parent)
 }
 
 TZelmont_box::~TZelmont_box() {
+    // The cleaning dialog belongs to the main window and may outlive us: its poll must not ask.
+    if (CleanForm)
+        CleanForm->SetStateQuery({}, nullptr);
     MMTimer.reset();
     // The client reports its disconnection through us while it goes: let it go while we exist.
     MainClient.reset();
@@ -380,11 +384,4 @@ TSyncTarget TZelmont_box::SyncTarget() const {
 
 std::string TZelmont_box::Transact(const std::string& command) {
     return ::Transact(SyncTarget(), command);
-}
-
-int TZelmont_box::QueryCleaningState() {
-    const std::string reply = Transact("gg");
-    if (reply.size() < 4 || reply[3] < '0' || reply[3] > '9')
-        return -1;
-    return reply[3] - '0';
 }

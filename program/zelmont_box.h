@@ -27,6 +27,7 @@ class TSensorIdForm;
 class TShowTextForm;
 class TProgressForm;
 class TDayPickerForm;
+class TCleanForm;
 class TSettingsForm;
 
 class TZelmont_box : public TQuadImager {
@@ -66,6 +67,7 @@ public:
     QPointer<TShowTextForm> ShowTextForm;
     QPointer<TProgressForm> ProgressForm;
     QPointer<TDayPickerForm> DayPickerForm;
+    QPointer<TCleanForm> CleanForm; // made on first use
     QPointer<TSettingsForm> SettingsForm;
 
     bool OpenConnection(const std::string& host, int port, bool loadConfig,
@@ -79,6 +81,8 @@ public:
     void ClearZoneStates();
     void ShowAddressBook();
     int QueryCleaningState();
+    // The level query as a job that runs off the GUI thread, so the dialog's poll never blocks.
+    std::function<int()> CleaningStateJob() const;
     // One command line on the main connection, CR LF appended.
     void SendLine(const std::string& command);
     // The detector of the main connection, for the one-shot exchanges.
@@ -108,7 +112,7 @@ public:
     void ShowTransferProgress(long long total, long long done);
     // The traffic-data download: > 0 downloaded, 0 failed, -1 cancelled.
     int ReceiveDataFile();
-    // The cleaning dialog.
+    // The cleaning action: the dialog, the "cl" command on OK, the values back into the document.
     void ShowCleaning();
 
     // The settings dialog and its commands.

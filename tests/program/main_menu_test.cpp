@@ -82,21 +82,21 @@ TEST_F(MenuTest, ItemsInEveryMode) {
         std::uint8_t State;
         bool Editing;
         int Index;
-        // enabled flags for tags -1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11
+        // enabled flags for tags -1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12
         std::string Enabled;
     } rows[] = {
-        {"idle editing, none selected", csNoConnection, true, -1, "11110001001011"},
-        {"idle editing, zone selected", csNoConnection, true, 0, "11111111001011"},
-        {"connected editing", csReady, true, 0, "11111111101111"},
-        {"connected live", csPictureBody, false, -1, "11000000110011"},
-        {"logging in, live", csLoggingIn, false, 1, "11001110000011"},
+        {"idle editing, none selected", csNoConnection, true, -1, "111100010010110"},
+        {"idle editing, zone selected", csNoConnection, true, 0, "111111110010110"},
+        {"connected editing", csReady, true, 0, "111111111011111"},
+        {"connected live", csPictureBody, false, -1, "110000001100111"},
+        {"logging in, live", csLoggingIn, false, 1, "110011100000110"},
     };
-    const int tags[] = {-1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    const int tags[] = {-1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     for (const Row& r : rows) {
         Box->ConnectionState = r.State;
         Box->Editing = r.Editing;
         QMenu* menu = Menu(r.Index);
-        EXPECT_EQ(menu->actions().size(), 22) << r.Mode;
+        EXPECT_EQ(menu->actions().size(), 23) << r.Mode;
         for (size_t i = 0; i < std::size(tags); ++i)
             EXPECT_EQ(ItemOf(menu, tags[i])->isEnabled(), r.Enabled[i] == '1')
                 << r.Mode << " tag " << tags[i];

@@ -547,6 +547,7 @@ TEST(SimFaults, EachFaultDoesWhatItSays) {
 TEST(Sim, RejectsBadCommandLines) {
     EXPECT_EQ(run_sim_to_exit({"--record-size", "100"}), 2);
     EXPECT_EQ(run_sim_to_exit({"--fps", "0"}), 2);
+    EXPECT_EQ(run_sim_to_exit({"--level", "full"}), 2);
     EXPECT_EQ(run_sim_to_exit({"--port"}), 2);
     EXPECT_EQ(run_sim_to_exit({"--frobnicate", "1"}), 2);
     EXPECT_EQ(run_sim_to_exit({"--port", "0", "--config", "/nonexistent/cfg.xml"}), 1);

@@ -349,11 +349,7 @@ SimOutcome Detector::handle(const std::string& line) {
         records_.clear();
         reply("gb ok");
     } else if (line == "gg") {
-        // The liquid runs low for half a minute in every two.
-        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
-                                 std::chrono::steady_clock::now() - started_)
-                                 .count();
-        reply(elapsed % 120 < 90 ? "gg=0" : "gg=1");
+        reply(level_reply());
     } else if (line == "cl" || starts_with(line, "cl ")) {
         reply("cl ok");
     } else if (starts_with(line, "ud ")) {
@@ -371,4 +367,22 @@ SimOutcome Detector::handle(const std::string& line) {
         reply("?" + line);
     }
     return o;
+}
+
+std::string Detector::level_reply() const {
+    switch (options_.level) {
+    case SimOptions::Level::High:
+        return "gg=0";
+    case SimOptions::Level::Low:
+        return "gg=1";
+    case SimOptions::Level::None:
+        return "gg=?"; // a unit without a level sensor
+    case SimOptions::Level::Cycle:
+        break;
+    }
+    // The liquid runs low for half a minute in every two.
+    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::steady_clock::now() - started_)
+                             .count();
+    return elapsed % 120 < 90 ? "gg=0" : "gg=1";
 }

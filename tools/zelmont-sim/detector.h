@@ -64,6 +64,7 @@ public:
 private:
     void adopt(std::unique_ptr<TXMLConfig> config, std::string text);
     std::string system_param(const std::string& name) const;
+    std::string level_reply() const;
     std::string records_bytes(std::uint32_t from) const;
     std::vector<const TrafficRecord*> records_from(std::uint32_t from) const;
 

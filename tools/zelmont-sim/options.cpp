@@ -14,6 +14,20 @@ bool to_int(std::string_view text, long long low, long long high, long long& out
     return true;
 }
 
+bool parse_level(const std::string& text, SimOptions::Level& level) {
+    if (text == "cycle")
+        level = SimOptions::Level::Cycle;
+    else if (text == "high")
+        level = SimOptions::Level::High;
+    else if (text == "low")
+        level = SimOptions::Level::Low;
+    else if (text == "none")
+        level = SimOptions::Level::None;
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 std::string usage_text() {
@@ -21,6 +35,7 @@ std::string usage_text() {
            "FILE]\n"
            "                   [--firmware TEXT] [--fps N] [--record-size 136|144|288]\n"
            "                   [--records N] [--seed N] [--log FILE]\n"
+           "                   [--level cycle|high|low|none]\n"
            "                   [--drop-gp K] [--slow-ms N] [--split N] [--garbage]\n"
            "                   [--close-mid-body] [--huge-announce]\n"
            "       zelmont-sim --help | --version\n";
@@ -83,6 +98,8 @@ std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
             ok = number(0, 0xFFFFFFFFLL, o.seed);
         else if (arg == "--log")
             o.log_file = value;
+        else if (arg == "--level")
+            ok = parse_level(value, o.level);
         else if (arg == "--drop-gp")
             ok = number(0, 1000000, o.drop_gp);
         else if (arg == "--slow-ms")

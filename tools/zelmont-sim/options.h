@@ -17,6 +17,8 @@ struct SimOptions {
     int records = 500;
     std::uint32_t seed = 1;
     std::string log_file;
+    // The cleaning liquid's level in "gg" replies: cycling, or fixed for tests.
+    enum class Level { Cycle, High, Low, None } level = Level::Cycle;
     bool help = false;
     bool version = false;
 

@@ -1,0 +1,274 @@
+// The cleaning dialog headless, and the controller's cleaning action against the detector
+// simulator: level poll, cleaning command, values kept in the document.
+#include "cleaning/CleaningForm.h"
+
+#include "../program/qt_wait.h"
+#include "../sim/sim_harness.h"
+#include "addressbook/Connection_manager.h"
+#include "platform/Folders.h"
+#include "lang/lang_res.h"
+#include "program/Prompts.h"
+#include "program/Unit1.h"
+#include "program/zelmont_box.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+TEST(CleanForm, TimingEditsAreCorrectedWhenLeftAndEnterStartsNothing) {
+    TCleanForm form;
+    form.show();
+    QSignalSpy accepted(&form, &QDialog::accepted);
+    const struct {
+        const char* Typed;
+        const char* Shown;
+    } rows[] = {{"45", "30"}, {"x", "1"}};
+    for (const auto& r : rows) {
+        QLineEdit* edit = form.TimingEdit(2);
+        edit->setFocus();
+        edit->clear();
+        QTest::keyClicks(edit, r.Typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+        EXPECT_EQ(edit->text(), r.Shown) << r.Typed;
+    }
+    // Enter in a timing edit must not start a cleaning run.
+    EXPECT_EQ(accepted.count(), 0);
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST(CleanForm, OkCorrectsEditsNeverLeftAndADocumentWithoutSystemObjectChangesNothing) {
+    TCleanForm form;
+    form.show();
+    form.TimingEdit(0)->setText("45");
+    form.TimingEdit(1)->setText("");
+    form.TimingEdit(3)->setText("3,4");
+    form.IntervalList()->setCurrentIndex(7);
+    TXMLNode bare("message");
+    form.LoadCleaning(&bare);
+    form.StoreCleaning(&bare);
+    EXPECT_EQ(bare.Count(), 0);
+    EXPECT_EQ(form.IntervalList()->currentIndex(), 7);
+    QSignalSpy accepted(&form, &QDialog::accepted);
+    form.CleanButton()->click();
+    EXPECT_EQ(accepted.count(), 1);
+    EXPECT_EQ(form.CleaningCommand(), "cl 30,1,4,1");
+}
+
+// Answers the cleaning dialog: shows it, lets the poll run until `Until` holds, then ends it.
+class CleaningUser : public TUserPrompts {
+public:
+    bool Answer = true;
+    std::function<bool(TCleanForm&)> Until = [](TCleanForm&) { return true; };
+    std::function<void(TCleanForm&)> Edit = [](TCleanForm&) {};
+    int Answers = 0; // levels shown by the poll while the dialog was up
+    bool Reached = false;
+
+    bool Exec(QDialog* dialog) override {
+        auto* form = qobject_cast<TCleanForm*>(dialog);
+        if (!form)
+            return false;
+        form->PollTimer()->setInterval(20);
+        const auto counting =
+            QObject::connect(form, &TCleanForm::stateShown, form, [this] { ++Answers; });
+        form->show();
+        Reached = WaitUntil([&] { return Until(*form); }, 5000);
+        QObject::disconnect(counting);
+        Edit(*form);
+        (Answer ? form->CleanButton() : form->CloseButton())->click();
+        return form->result() == QDialog::Accepted;
+    }
+};
+
+class CleaningActionTest : public ::testing::Test {
+protected:
+    void Start(std::vector<std::string> simArgs) {
+        LogPath = (Dir.path() + "/sim.log").toStdString();
+        simArgs.insert(simArgs.end(), {"--log", LogPath});
+        Sim = std::make_unique<SimProcess>(simArgs);
+        ASSERT_GT(Sim->port(), 0);
+        ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), false, "kvtp", "root"));
+        ASSERT_TRUE(WaitUntil([&] { return Box->ConnectionState == csReady; }));
+    }
+    void SetUp() override {
+        Form = std::make_unique<TForm1>();
+        Box = Form->Controller();
+        auto user = std::make_unique<CleaningUser>();
+        User = user.get();
+        Box->Prompts = std::move(user);
+    }
+    void TearDown() override {
+        Form.reset();
+        if (Sim)
+            Sim->stop();
+    }
+    // Command lines the simulator received, connection events left out.
+    std::vector<std::string> Commands() {
+        std::vector<std::string> out;
+        std::ifstream in(LogPath);
+        std::string line;
+        while (std::getline(in, line)) {
+            const size_t second = line.find(' ', line.find(' ') + 1);
+            if (second != std::string::npos && line[second + 1] != '<')
+                out.push_back(line.substr(second + 1));
+        }
+        return out;
+    }
+    int CountOf(const std::string& command) {
+        const auto c = Commands();
+        return static_cast<int>(std::count(c.begin(), c.end(), command));
+    }
+    QTemporaryDir Dir;
+    std::string LogPath;
+    std::unique_ptr<SimProcess> Sim;
+    std::unique_ptr<TForm1> Form;
+    TZelmont_box* Box = nullptr;
+    CleaningUser* User = nullptr;
+};
+
+struct TLevelCase {
+    const char* Name;
+    const char* Level;
+    int State;
+    const char* Text;
+    int Position;
+};
+void PrintTo(const TLevelCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class CleaningLevels : public CleaningActionTest,
+                       public ::testing::WithParamInterface<TLevelCase> {};
+
+TEST_P(CleaningLevels, PolledThroughTheController) {
+    const TLevelCase& c = GetParam();
+    Start({"--level", c.Level});
+    User->Answer = false;
+    User->Until = [&](TCleanForm& form) {
+        return User->Answers > 0 && form.LastState() == c.State;
+    };
+    Box->MainMenuClick(12, false);
+    EXPECT_TRUE(User->Reached);
+    ASSERT_TRUE(Box->CleanForm);
+    EXPECT_EQ(Box->CleanForm->LevelText()->text(), Utf8(c.Text));
+    EXPECT_EQ(Box->CleanForm->LevelBar()->value(), c.Position);
+    EXPECT_EQ(Box->CleanForm->LevelBar()->palette().color(QPalette::Highlight),
+              c.State == 1 ? QColor(Qt::red) : QColor(Qt::blue));
+    EXPECT_GE(CountOf("gg"), 1);
+    EXPECT_EQ(Box->QueryCleaningState(), c.State);
+}
+
+INSTANTIATE_TEST_SUITE_P(Simulator, CleaningLevels,
+                         ::testing::Values(TLevelCase{"High", "high", 0, "Высокий", 100},
+                                           TLevelCase{"Low", "low", 1, "Низкий", 10},
+                                           TLevelCase{"NoDigit", "none", -1, "Не подключено", 0}),
+                         [](const auto& info) { return info.param.Name; });
+
+TEST_F(CleaningActionTest, OkSendsTheCleaningLineAndTheDocumentKeepsTheValues) {
+    Start({"--level", "high"});
+    User->Edit = [](TCleanForm& form) {
+        form.TimingEdit(0)->setText("5");
+        form.TimingEdit(3)->setText("45"); // never left: corrected by OK
+        form.IntervalList()->setCurrentIndex(3);
+    };
+    Box->MainMenuClick(12, false);
+    ASSERT_TRUE(WaitUntil([&] { return CountOf("cl 5,2,4,30") == 1; }));
+    ASSERT_TRUE(Box->Config->TopNode);
+    EXPECT_EQ(Box->Config->TopNode->Params.GetParam("from"), "KERVOLA2");
+    const std::string text = Box->Config->AsText();
+    EXPECT_NE(text.find(R"(<param name="cleantimer" type="set" val="5 2 4 30"/>)"),
+              std::string::npos);
+    EXPECT_NE(text.find(R"(<param name="cleaninterval" type="int" val="900"/>)"),
+              std::string::npos);
+
+    // Cancel: the values still go into the document, no command goes out; the same dialog.
+    const QPointer<TCleanForm> first = Box->CleanForm;
+    User->Answer = false;
+    User->Edit = [](TCleanForm& form) { form.SensitivityList()->setCurrentIndex(0); };
+    Box->MainMenuClick(12, false);
+    EXPECT_EQ(Box->CleanForm, first);
+    EXPECT_NE(Box->Config->AsText().find(R"(val="low")"), std::string::npos);
+    QTest::qWait(200);
+    int cleaning = 0;
+    for (const std::string& c : Commands())
+        cleaning += c.rfind("cl", 0) == 0;
+    EXPECT_EQ(cleaning, 1);
+}
+
+TEST_F(CleaningActionTest, WithoutConnectionNothingIsSentAndTheLevelSaysSo) {
+    Start({"--level", "low"});
+    Box->CloseConnection();
+    User->Until = [&](TCleanForm& form) {
+        return User->Answers > 0 && form.LevelText()->text() == Utf8("Не подключено");
+    };
+    Box->MainMenuClick(12, false);
+    EXPECT_TRUE(User->Reached);
+    EXPECT_EQ(Box->CleanForm->LevelBar()->value(), 0);
+    QTest::qWait(200);
+    for (const std::string& c : Commands())
+        EXPECT_NE(c.rfind("cl", 0), 0u) << c;
+    EXPECT_EQ(CountOf("gg"), 0); // no detector chosen any more: nothing to ask
+}
+
+TEST_F(CleaningActionTest, SlowDetectorNeitherFreezesTheProgramNorStacksPolls) {
+    // Every reply leaves 600 ms late: one level exchange (login answer, then "gg") takes well
+    // over a second, while the dialog would poll every 20 ms.
+    Start({"--level", "low", "--slow-ms", "600"});
+    qint64 longestGap = 0;
+    QElapsedTimer sinceTick;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    User->Until = [&](TCleanForm& form) {
+        if (!probe.isActive()) {
+            sinceTick.start();
+            probe.start(10);
+        }
+        return form.LastState() == 1 && form.QueryRunning();
+    };
+    Box->MainMenuClick(12, false);
+    probe.stop();
+    EXPECT_TRUE(User->Reached);
+    EXPECT_LT(longestGap, 800); // an exchange on the GUI thread would hold it > 1.2 s
+    const int polls = CountOf("gg");
+    EXPECT_GE(polls, 1);
+    EXPECT_LE(polls, 2); // each poll waits for the one before it
+    // The window goes while an exchange still runs: closing does not wait for it, and its late
+    // answer finds no dialog to show it in.
+    QElapsedTimer closing;
+    closing.start();
+    Form.reset();
+    EXPECT_LT(closing.elapsed(), 500);
+    QTest::qWait(1500);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The start-up reads the address book: no file there must not stop the suite on a box.
+    TConnect_manager::MessageHook = [](const QString&) {};
+    QTemporaryDir data;
+    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
+    InitFolders();
+    SelectLanguage(LangRussian);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
