@@ -25,6 +25,9 @@ void AddDataCommands(std::vector<TCliCommand>& table);
 void AddCleaningCommands(std::vector<TCliCommand>& table);
 // Only in a build with the toolkit: it draws with Qt Gui.
 void AddRecordCommands(std::vector<TCliCommand>& table);
+void AddHistoryCommands(std::vector<TCliCommand>& table);
+void AddZonesCommands(std::vector<TCliCommand>& table);
+void AddConfigDiffCommands(std::vector<TCliCommand>& table);
 
 // "kervola-cli: PROBLEM", a blank line and the help text on standard error; exit code 2.
 int Usage(const std::string& help, const std::string& problem);

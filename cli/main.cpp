@@ -20,6 +20,9 @@ std::vector<TCliCommand> CommandTable() {
 #ifdef KERVOLA_CLI_RECORD
     AddRecordCommands(table);
 #endif
+    AddHistoryCommands(table);
+    AddZonesCommands(table);
+    AddConfigDiffCommands(table);
     return table;
 }
 

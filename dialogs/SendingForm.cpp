@@ -20,7 +20,8 @@ TSendingForm::TSendingForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint),
       Text(new QLabel(QStringLiteral("Sending..."), this)),
       Ok(new QPushButton(QStringLiteral("Ok"), this)),
-      Cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
+      Cancel(new QPushButton(QStringLiteral("Cancel"), this)),
+      Changes(new QPushButton(QStringLiteral("Changes..."), this)) {
     setFont(ArialPixels(12));
     setFixedSize(497, 142);
     Text->setFont(ArialPixels(15));
@@ -29,6 +30,7 @@ TSendingForm::TSendingForm(QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Ok);
+    buttons->addWidget(Changes);
     buttons->addStretch();
     buttons->addWidget(Cancel);
     auto* layout = new QVBoxLayout(this);
@@ -37,4 +39,5 @@ TSendingForm::TSendingForm(QWidget* parent)
 
     connect(Ok, &QPushButton::clicked, this, &TSendingForm::okClicked);
     connect(Cancel, &QPushButton::clicked, this, &QDialog::close);
+    connect(Changes, &QPushButton::clicked, this, &TSendingForm::changesClicked);
 }

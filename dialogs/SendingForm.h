@@ -16,12 +16,16 @@ public:
     QLabel* TextLine() const { return Text; }
     QPushButton* OkButton() const { return Ok; }
     QPushButton* CancelButton() const { return Cancel; }
+    // Shows what the upload would change; the controller connects it.
+    QPushButton* ChangesButton() const { return Changes; }
 
 signals:
     void okClicked();
+    void changesClicked();
 
 private:
     QLabel* Text;
     QPushButton* Ok;
     QPushButton* Cancel;
+    QPushButton* Changes;
 };

@@ -163,6 +163,37 @@ constexpr std::array<TLangPair, LangTableSize> Table{{
     // Terminal
 
     // Safe configuration work
+    {"History...", "История..."},
+    {"Export zones...", "Экспорт зон..."},
+    {"Import zones...", "Импорт зон..."},
+    {"Changes...", "Изменения..."},
+    {"Changes", "Изменения"},
+    {"No earlier configuration of this detector is known.",
+     "Предыдущая конфигурация этого детектора неизвестна."},
+    {"No changes.", "Изменений нет."},
+    {"From the document in the editor to the configuration %1 at %2",
+     "От документа в редакторе к конфигурации (%1) от %2"},
+    {"From the configuration last read from or accepted by %1 to the document to be sent",
+     "От конфигурации, последней прочитанной из %1 или принятой им, к отправляемому документу"},
+    {"History", "История"},
+    {"Time", "Время"},
+    {"Kind", "Вид"},
+    {"Size", "Размер"},
+    {"Sensors", "Датчики"},
+    {"read", "прочитана"},
+    {"sent", "загружена"},
+    {"Show", "Показать"},
+    {"Difference", "Отличия"},
+    {"Load into editor", "Загрузить в редактор"},
+    {"No configurations of this detector are kept yet.",
+     "Конфигурации этого детектора ещё не сохранялись."},
+    {"History not written:", "История не записана:"},
+    {"Zones files (*.xml *.XML)", "Файлы зон (*.xml *.XML)"},
+    {"The zones file does not parse; nothing was changed.",
+     "Файл зон не читается; ничего не изменено."},
+    {"The zones file holds no sensor; nothing was changed.",
+     "В файле зон нет датчиков; ничего не изменено."},
+    {"The zones file could not be written:", "Не удалось записать файл зон:"},
 
 }};
 

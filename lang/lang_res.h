@@ -139,6 +139,31 @@ enum TLangExtraIndex : int {
     // Terminal
 
     // Safe configuration work
+    ltHistoryMenu,
+    ltExportZonesMenu,
+    ltImportZonesMenu,
+    ltChangesButton,
+    ltChangesCaption,
+    ltNoEarlierConfig,
+    ltNoChanges,
+    ltChangesFrom,
+    ltChangesToSend,
+    ltHistoryCaption,
+    ltHistoryTime,
+    ltHistoryKind,
+    ltHistorySize,
+    ltHistorySensors,
+    ltHistoryRead,
+    ltHistorySent,
+    ltHistoryShow,
+    ltHistoryDiff,
+    ltHistoryLoad,
+    ltHistoryEmpty,
+    ltHistoryNotWritten,
+    ltZonesFileFilter,
+    ltZonesNotParsed,
+    ltZonesNoSensor,
+    ltZonesNotWritten,
 
     ltExtraAfter
 };

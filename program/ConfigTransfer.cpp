@@ -5,6 +5,7 @@
 #include "dialogs/progress_form.h"
 #include "program/Prompts.h"
 #include "lang/lang_res.h"
+#include "safeconfig/SafeConfig.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -24,6 +25,7 @@ void TZelmont_box::AskConfigUpload() {
     SendingForm->OkButton()->setEnabled(true);
     SendingForm->OkButton()->setText(Lang(ltOK));
     SendingForm->CancelButton()->setText(Lang(ltCancel));
+    SendingForm->ChangesButton()->setText(Lang(ltChangesButton));
     PlaceSendingForm();
 }
 
@@ -32,7 +34,7 @@ void TZelmont_box::UploadConfig() {
     SendingForm->OkButton()->setEnabled(false);
     const std::string text = Config->AsText();
     if (MainClient->IsConnected())
-        UploadsInFlight.push_back(text.size()); // nothing goes out otherwise
+        UploadsInFlight.push_back(text); // nothing goes out otherwise
     SendLine("sc s=" + std::to_string(text.size()));
     MainClient->Send(text);
 }
@@ -40,15 +42,22 @@ void TZelmont_box::UploadConfig() {
 void TZelmont_box::HandleUploadReply(const std::string& line) {
     const std::string value = line.substr(line.find('=') + 1);
     const long long stored = StrToInt64Def(value, -1);
-    size_t sent;
-    if (!UploadsInFlight.empty()) {
-        sent = UploadsInFlight.front();
+    std::string sent;
+    const bool asked = !UploadsInFlight.empty();
+    if (asked) {
+        sent = std::move(UploadsInFlight.front());
         UploadsInFlight.pop_front();
     } else {
-        sent = Config->AsText().size(); // a reply nobody here asked for
+        sent = Config->AsText(); // a reply nobody here asked for
     }
-    if (stored >= 0 && static_cast<size_t>(stored) == sent) {
-        SendingForm->TextLine()->setText(Lang(ltConfigUploaded) + QString::fromStdString(value));
+    if (stored >= 0 && static_cast<size_t>(stored) == sent.size()) {
+        QString status = Lang(ltConfigUploaded) + QString::fromStdString(value);
+        // Only what we sent and the detector confirmed is history; a failed write of it is told
+        // once and never stops the upload.
+        const QString note = asked ? SafeConfig->UploadConfirmed(Detector(), sent) : QString();
+        if (!note.isEmpty())
+            status += "\n" + note;
+        SendingForm->TextLine()->setText(status);
         SendingForm->CancelButton()->setText(Lang(ltReady));
     } else {
         SendingForm->TextLine()->setText(Lang(ltCannotUploadConfig));

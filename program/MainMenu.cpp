@@ -5,6 +5,7 @@
 #include "platform/Folders.h"
 #include "program/Prompts.h"
 #include "lang/lang_res.h"
+#include "safeconfig/SafeConfig.h"
 #include "zones/mm_timer.h"
 
 #include <QAction>
@@ -64,6 +65,11 @@ QMenu* TZelmont_box::BuildMainMenu(int index) {
         {0, 0, false, -1},
         {ltAboutMenu, 10, true, -1},
         {ltHelp, 11, true, -1},
+        // Safe configuration work
+        {0, 0, false, -1},
+        {ltHistoryMenu, 30, connected, -1},
+        {ltExportZonesMenu, 31, true, -1},
+        {ltImportZonesMenu, 32, Editing, -1},
     };
     for (const Item& item : items) {
         if (item.Text == 0) {
@@ -106,6 +112,7 @@ void TZelmont_box::MainMenuClick(int tag, bool checked) {
         SetDataMode(false);
         Config->CreateDefault("KERVOLA2", "ZELMONT_SF");
         Config->ReadSensors(*this);
+        RecordStep();
         PaintView();
         break;
     case 1:
@@ -155,6 +162,15 @@ void TZelmont_box::MainMenuClick(int tag, bool checked) {
         break;
     case 12:
         ShowCleaning();
+        break;
+    case 30:
+        SafeConfig->ShowHistory(Detector(), DialogPosition());
+        break;
+    case 31:
+        ExportZonesDialog();
+        break;
+    case 32:
+        ImportZonesDialog();
         break;
     default:
         break;
@@ -248,21 +264,45 @@ void TZelmont_box::SaveConfigDialog() {
     if (file.isEmpty())
         return;
     StoreSettings();
+    RebaseUndo(); // saving is no step of its own, the stored settings included
     Config->SaveToFile(file.toStdString()); // a failed save is silent
+}
+
+bool TZelmont_box::LoadConfigFile(const std::string& file) {
+    // Read on the side: a file that does not load must leave the present document as it is.
+    TXMLConfig loaded;
+    if (!loaded.LoadFromFile(file))
+        return false;
+    Config->TopNode = std::move(loaded.TopNode);
+    Config->ReadSensors(*this);
+    SetEditing(true);
+    RecordStep();
+    PaintView();
+    return true;
 }
 
 void TZelmont_box::OpenConfigDialog() {
     const QString file = AskDataFile(ltLoadConfigFromFile, ConfigFilter, "xml", false);
+    if (!file.isEmpty())
+        LoadConfigFile(file.toStdString());
+}
+
+void TZelmont_box::ExportZonesDialog() {
+    const QString file = AskDataFile(ltExportZonesMenu, Lang(ltZonesFileFilter), "xml", true);
     if (file.isEmpty())
         return;
-    // Read on the side: a file that does not load must leave the present document as it is.
-    TXMLConfig loaded;
-    if (!loaded.LoadFromFile(file.toStdString()))
+    const QString problem = SafeConfig->ExportZones(file);
+    if (!problem.isEmpty())
+        Prompts->Inform(MainForm(), "KERVOLA", problem, QMessageBox::Warning);
+}
+
+void TZelmont_box::ImportZonesDialog() {
+    const QString file = AskDataFile(ltImportZonesMenu, Lang(ltZonesFileFilter), "xml", false);
+    if (file.isEmpty())
         return;
-    Config->TopNode = std::move(loaded.TopNode);
-    Config->ReadSensors(*this);
-    SetEditing(true);
-    PaintView();
+    const QString problem = SafeConfig->ImportZones(file);
+    if (!problem.isEmpty())
+        Prompts->Inform(MainForm(), "KERVOLA", problem, QMessageBox::Warning);
 }
 
 void TZelmont_box::SavePictureDialog(bool asShown) {

@@ -9,6 +9,7 @@
 #include "dialogs/show_text_form.h"
 #include "program/Prompts.h"
 #include "lang/lang_res.h"
+#include "safeconfig/SafeConfig.h"
 #include "zones/mm_timer.h"
 
 #include <QLabel>
@@ -36,6 +37,10 @@ TZelmont_box::TZelmont_box(QWidget* mainForm, QWidget* parent)
     SendingForm = new TSendingForm(mainForm);
     QObject::connect(SendingForm, &TSendingForm::okClicked, SendingForm,
                      [this] { UploadConfig(); });
+    SafeConfig = std::make_unique<TSafeConfig>(*this, mainForm);
+    SafeConfig->OnLoadFile = [this](const QString& path) { LoadConfigFile(path.toStdString()); };
+    QObject::connect(SendingForm, &TSendingForm::changesClicked, SendingForm,
+                     [this] { SafeConfig->ShowChanges(Detector(), DialogPosition(60)); });
     SensorIdForm = new TSensorIdForm(mainForm);
     ConnectManager = new TConnect_manager(mainForm);
     ConnectManager->OnChoose = [this](QObject*, const THostRec* record) { ConnectToHost(record); };
@@ -117,6 +122,7 @@ void TZelmont_box::ConnectToHost(const THostRec* record) {
     if (loadConfig) {
         Config->CreateDefault("", "");
         Config->ReadSensors(*this);
+        RecordStep();
     }
     ShowIdlePicture();
     const THostRec target = CurrentHost;
@@ -281,6 +287,8 @@ void TZelmont_box::HandleConfigBody(const std::string& body) {
     Config->ReadSensors(*this);
     if (Editing)
         SelectedIndex = Count() - 1;
+    ResetUndo();
+    SafeConfig->ConfigRead(Detector(), body);
     PaintView();
 }
 
@@ -376,6 +384,10 @@ void TZelmont_box::ShowAddressBook() {
     ConnectManager->LoadHosts();
     ConnectManager->exec();
     ConnectManager->SaveHosts();
+}
+
+TDetectorKey TZelmont_box::Detector() const {
+    return {MainClient->Host(), MainClient->Port(), CurrentHost.Caption};
 }
 
 TSyncTarget TZelmont_box::SyncTarget() const {

@@ -27,8 +27,10 @@ class TSensorIdForm;
 class TShowTextForm;
 class TProgressForm;
 class TDayPickerForm;
+class TSafeConfig;
 class TCleanForm;
 class TSettingsForm;
+struct TDetectorKey;
 
 class TZelmont_box : public TQuadImager {
 public:
@@ -125,11 +127,19 @@ public:
     // Modal questions and file choices; replaced by a scripted answerer in tests.
     std::unique_ptr<TUserPrompts> Prompts;
     QPointer<QMenu> MainMenu;
-    // Byte counts of the uploads whose "sc" reply is still outstanding, oldest first: each reply
-    // is checked against the document it answers, not against the document of the moment.
-    std::deque<size_t> UploadsInFlight;
+    // Texts of the uploads whose "sc" reply is still outstanding, oldest first: each reply is
+    // checked against the document it answers, not against the document of the moment.
+    std::deque<std::string> UploadsInFlight;
+
+    // History of configurations, changes before upload, zones files.
+    std::unique_ptr<TSafeConfig> SafeConfig;
+    TDetectorKey Detector() const;
+    // A configuration file into the editor, as F3 loads it; false (and nothing changed) when it
+    // does not load.
+    bool LoadConfigFile(const std::string& file);
 
 protected:
+    bool KeyCommandsEnabled() const override { return ControlsEnabled; }
     void ParseReplies(std::string& buffer);
     void HandleReplyLine(const std::string& line);
     void HandlePictureBody(const std::string& body);
@@ -157,6 +167,8 @@ private:
     void SavePictureDialog(bool asShown);
     void LoadPictureDialog();
     void PlaceSendingForm();
+    void ExportZonesDialog();
+    void ImportZonesDialog();
 
     std::unique_ptr<TMMTimer> MMTimer;
     std::unique_ptr<TWS2_Client> MainClient;

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -121,6 +122,13 @@ bool TExtraPanel::eventFilter(QObject* watched, QEvent* event) {
         return false;
     if (Hooked && event->type() == QEvent::Resize && watched == parentWidget())
         setGeometry(parentWidget()->contentsRect());
+    if (event->type() == QEvent::KeyPress && watched == Owner->MainForm()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!Owner->HandleUndoKey(key->key(), key->modifiers()))
+            return false;
+        key->accept();
+        return true;
+    }
     if (event->type() != QEvent::Wheel || watched != Owner->MainForm())
         return false;
     auto* wheel = static_cast<QWheelEvent*>(event);
@@ -145,6 +153,7 @@ TQuadImager::TQuadImager()
     OnQuadChanged = [](TQuadImager& sender, int index) {
         sender.Config->UpdateSensorGeometry(sender, index);
     };
+    UndoSteps.Reset(*Config);
 }
 
 TQuadImager::~TQuadImager() {
@@ -391,6 +400,7 @@ bool TQuadImager::AddSensorById(const std::string& id) {
         return false;
     Config->AddEmptySensor(*this, id);
     SelectedIndex = Count() - 1;
+    RecordStep();
     PaintView();
     return true;
 }
@@ -400,6 +410,7 @@ bool TQuadImager::ChangeSelectedId(const std::string& id) {
         return false;
     const TQuadPoints corners = Quad(SelectedIndex)->Points;
     Config->ChangeSensorId(*this, SelectedIndex, corners, id);
+    RecordStep();
     PaintView();
     return true;
 }
@@ -409,6 +420,7 @@ void TQuadImager::DeleteSelected() {
         return;
     Config->DeleteSensor(*this, SelectedIndex);
     SelectedIndex = Count() - 1;
+    RecordStep();
     PaintView();
 }
 
@@ -429,6 +441,7 @@ void TQuadImager::PasteSensor() {
     MoveQuad(corners, 0, 0, 1, 1); // pushes the copy back inside the frame, shape unchanged
     Config->AddSensor(*this, std::to_string(NextFreeId()), corners);
     SelectedIndex = Count() - 1;
+    RecordStep();
     PaintView();
 }
 
@@ -538,8 +551,11 @@ void TQuadImager::MouseMove(TIntPoint position) {
 void TQuadImager::MouseUp(Qt::MouseButton button, TIntPoint) {
     if (button != Qt::LeftButton || !Editing || !HasValidSelection())
         return;
+    const bool dragged = Moving || DragCorner >= 0;
     Moving = false;
     DragCorner = -1;
+    if (dragged)
+        RecordStep(); // one step per drag, however many moves it took
 }
 
 void TQuadImager::DblClick() {
@@ -579,6 +595,58 @@ bool TQuadImager::MouseWheel(int delta, Qt::KeyboardModifiers modifiers, Qt::Mou
         RotateQuad(p, delta * CoarseRadiansPerDelta);
     }
     QuadChanged(SelectedIndex);
+    RecordStep();
     PaintView();
     return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void TQuadImager::RecordStep() {
+    UndoSteps.Record(*Config);
+}
+
+void TQuadImager::RebaseUndo() {
+    UndoSteps.Rebase(*Config);
+}
+
+void TQuadImager::ResetUndo() {
+    UndoSteps.Reset(*Config);
+}
+
+bool TQuadImager::UndoStep() {
+    if (!Editing)
+        return false;
+    Moving = false;
+    DragCorner = -1;
+    if (!UndoSteps.Undo(*Config, *this))
+        return false;
+    PaintView();
+    return true;
+}
+
+bool TQuadImager::RedoStep() {
+    if (!Editing)
+        return false;
+    Moving = false;
+    DragCorner = -1;
+    if (!UndoSteps.Redo(*Config, *this))
+        return false;
+    PaintView();
+    return true;
+}
+
+bool TQuadImager::HandleUndoKey(int key, Qt::KeyboardModifiers modifiers) {
+    if (!Editing || !KeyCommandsEnabled() || !(modifiers & Qt::ControlModifier) ||
+        (modifiers & Qt::AltModifier))
+        return false;
+    if (key == Qt::Key_Z && !(modifiers & Qt::ShiftModifier)) {
+        UndoStep();
+        return true;
+    }
+    if (key == Qt::Key_Y || (key == Qt::Key_Z && (modifiers & Qt::ShiftModifier))) {
+        RedoStep();
+        return true;
+    }
+    return false;
 }

@@ -4,6 +4,7 @@
 // copy of the zones: structural changes go through it, and every mouse change is written back.
 
 #include "config/XMLConfig.h"
+#include "safeconfig/UndoHistory.h"
 #include "zones/FramePicture.h"
 #include "zones/TFGeometry2.h"
 
@@ -111,6 +112,20 @@ public:
     // True when the wheel turned the selected zone; otherwise the form handles it.
     bool MouseWheel(int delta, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
 
+    // Undo and redo of completed edits (Ctrl+Z, Ctrl+Y or Ctrl+Shift+Z in editing mode).
+    TUndoHistory UndoSteps;
+    // After a completed edit; nothing when the document did not change.
+    void RecordStep();
+    // A change that is no edit of its own (settings stored before a save) becomes part of the
+    // present state.
+    void RebaseUndo();
+    // A configuration came from elsewhere (the detector): no step leads back beyond it.
+    void ResetUndo();
+    bool UndoStep();
+    bool RedoStep();
+    // True when the key was an undo or redo key and editing is on.
+    bool HandleUndoKey(int key, Qt::KeyboardModifiers modifiers);
+
     TExtraPanel* Panel() const { return PanelWidget.data(); }
     QWidget* MainForm() const { return Form.data(); }
     bool HasValidSelection() const { return SelectedIndex >= 0 && SelectedIndex < Count(); }
@@ -118,6 +133,8 @@ public:
     void PaintOnPanel(QPainter& painter);
 
 protected:
+    // The undo keys act only when this allows key commands.
+    virtual bool KeyCommandsEnabled() const { return true; }
     virtual void QuadChanged(int index);
     virtual void SelectRequested(int index);
 

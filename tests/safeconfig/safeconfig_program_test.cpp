@@ -1,0 +1,356 @@
+// Safe configuration work in the program against the detector simulator: history files after
+// reads and uploads, rollback, the changes before an upload, zones files and the menu.
+#include "program/zelmont_box.h"
+
+#include "../program/qt_wait.h"
+#include "../sim/sim_harness.h"
+#include "addressbook/Connection_manager.h"
+#include "dialogs/SendingForm.h"
+#include "lang/lang_res.h"
+#include "platform/Folders.h"
+#include "program/Prompts.h"
+#include "program/Unit1.h"
+#include "safeconfig/ChangesForm.h"
+#include "safeconfig/ConfigSnapshot.h"
+#include "safeconfig/HistoryForm.h"
+#include "safeconfig/SafeConfig.h"
+#include "settings/Settings_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <fstream>
+
+namespace {
+
+class ScriptedUser : public TUserPrompts {
+public:
+    std::deque<QString> Files;
+    std::vector<QString> Informed;
+    QString AskFile(QWidget*, const TFileQuestion&) override {
+        if (Files.empty())
+            return {};
+        QString f = Files.front();
+        Files.pop_front();
+        return f;
+    }
+    bool Confirm(QWidget*, const QString&, const QString&, QMessageBox::Icon) override {
+        return true;
+    }
+    void Inform(QWidget*, const QString&, const QString& text, QMessageBox::Icon) override {
+        Informed.push_back(text);
+    }
+    bool Exec(QDialog*) override { return true; }
+    bool OpenFile(const QString&) override { return true; }
+};
+
+std::string ReadAll(const std::string& path) {
+    std::string bytes;
+    ReadFileBytes(path, bytes);
+    return bytes;
+}
+
+class SafeConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Form = std::make_unique<TForm1>();
+        Box = Form->Controller();
+        auto user = std::make_unique<ScriptedUser>();
+        User = user.get();
+        Box->Prompts = std::move(user);
+        Box->SafeConfig->HistoryRoot = (Dir.path() + "/history/").toStdString();
+        Form->show();
+        Sim = std::make_unique<SimProcess>();
+        ASSERT_GT(Sim->port(), 0);
+    }
+    void TearDown() override {
+        Box = nullptr;
+        Form.reset();
+        Sim->stop();
+    }
+    void Connect() {
+        const int before = Reads;
+        ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), true, "kvtp", "root"));
+        ASSERT_TRUE(WaitUntil([&] { return Box->ConnectionState == csReady; }));
+        // The configuration has arrived when the first picture request may go.
+        ASSERT_TRUE(WaitUntil([&] { return Box->Count() > 0; }));
+        Reads = before + 1;
+    }
+    // Uploads the document through the sending dialog; the status text after the reply.
+    QString Upload() {
+        Box->AskConfigUpload();
+        Box->SendingForm->OkButton()->click();
+        EXPECT_TRUE(WaitUntil(
+            [&] { return Box->SendingForm->TextLine()->text() != Lang(ltSendInProgress); }));
+        return Box->SendingForm->TextLine()->text();
+    }
+    std::vector<THistoryEntry> History() {
+        return Box->SafeConfig->Store().List("127.0.0.1", Sim->port());
+    }
+    QAction* ItemOf(int tag) {
+        for (QAction* a : Box->BuildMainMenu(Box->SelectedIndex)->actions())
+            if (!a->isSeparator() && a->data().toInt() == tag)
+                return a;
+        return nullptr;
+    }
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent e(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(Form.get(), &e);
+    }
+    std::string Detector() {
+        SimClient peer(Sim->port());
+        EXPECT_TRUE(peer.login());
+        const auto stored = peer.block("gc");
+        return stored ? stored->second : std::string();
+    }
+
+    QTemporaryDir Dir;
+    std::unique_ptr<TForm1> Form;
+    TZelmont_box* Box = nullptr;
+    ScriptedUser* User = nullptr;
+    std::unique_ptr<SimProcess> Sim;
+    int Reads = 0;
+};
+
+TEST_F(SafeConfigTest, HistoryAfterReadConfirmedAndRefusedUploadAndIdenticalRead) {
+    const std::string original = Detector();
+    Connect();
+    auto files = History();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].Kind, "read");
+    EXPECT_EQ(files[0].Sensors, 4);
+    EXPECT_EQ(ReadAll(files[0].Path), original);
+    EXPECT_EQ(Box->SafeConfig->Store().LabelOf("127.0.0.1", Sim->port()), "");
+
+    Box->DeleteSelected();
+    const std::string edited = Box->Config->AsText();
+    EXPECT_EQ(Upload(), Lang(ltConfigUploaded) + QString::number(edited.size()));
+    files = History();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[1].Kind, "sent");
+    EXPECT_EQ(files[1].Sensors, 3);
+    EXPECT_EQ(ReadAll(files[1].Path), edited);
+
+    // A refused upload is not kept as sent.
+    Box->UploadsInFlight.push_back(edited + "more");
+    Box->HandleUploadReply("sc s=0");
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltCannotUploadConfig));
+    EXPECT_EQ(History().size(), 2u);
+
+    // Reading again what was just sent stores nothing new; the undo steps end there.
+    Box->DeleteSelected();
+    ASSERT_GT(Box->UndoSteps.UndoCount(), 0u);
+    Box->CloseConnection();
+    Connect();
+    ASSERT_TRUE(WaitUntil([&] { return Box->Count() == 3; }));
+    EXPECT_EQ(History().size(), 2u);
+    EXPECT_EQ(Box->UndoSteps.UndoCount(), 0u);
+    EXPECT_EQ(Box->UndoSteps.RedoCount(), 0u);
+}
+
+TEST_F(SafeConfigTest, RollbackOfAnOlderConfigurationArrivesByteForByte) {
+    Connect();
+    const std::string first = ReadAll(History()[0].Path);
+    Box->DeleteSelected();
+    Box->DeleteSelected();
+    Upload();
+    ASSERT_EQ(Detector().size(), Box->Config->AsText().size());
+
+    ItemOf(30)->trigger();
+    THistoryForm* dialog = Box->SafeConfig->HistoryForm();
+    ASSERT_TRUE(dialog->isVisible());
+    ASSERT_EQ(dialog->Table()->rowCount(), 2);
+    EXPECT_EQ(dialog->Table()->item(0, 1)->text(), Lang(ltHistorySent)); // newest first
+    EXPECT_EQ(dialog->Table()->item(1, 3)->text(), "4");
+    dialog->Table()->selectRow(1);
+    dialog->DiffButton()->click();
+    // From the editor to the kept file: what loading it would bring back.
+    EXPECT_NE(dialog->Viewer()->Text().indexOf("+ <object id=\"3\""), -1)
+        << dialog->Viewer()->Text().toStdString();
+    dialog->LoadButton()->click();
+    EXPECT_FALSE(dialog->isVisible());
+    ASSERT_EQ(Box->Count(), 4);
+    EXPECT_TRUE(Box->Editing);
+
+    // The changes before the upload are those of the rollback, against what the detector holds.
+    Box->AskConfigUpload();
+    Box->SendingForm->ChangesButton()->click();
+    TChangesForm* changes = Box->SafeConfig->ChangesForm();
+    ASSERT_TRUE(changes->isVisible());
+    EXPECT_NE(changes->Text().indexOf("+ <object id=\"4\""), -1) << changes->Text().toStdString();
+    EXPECT_EQ(changes->Text().indexOf("\n-"), -1) << changes->Text().toStdString();
+
+    EXPECT_EQ(Upload(), Lang(ltConfigUploaded) + QString::number(first.size()));
+    EXPECT_EQ(Detector(), first);
+    // The rollback is itself history now, and equal to the first read.
+    EXPECT_EQ(ReadAll(History().back().Path), first);
+
+    // Nothing left to show once the detector holds the document.
+    Box->SendingForm->ChangesButton()->click();
+    EXPECT_EQ(changes->Text(), Lang(ltNoChanges));
+}
+
+TEST_F(SafeConfigTest, ChangesWithoutAnEarlierConfigurationSaySo) {
+    ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), false, "kvtp", "root"));
+    ASSERT_TRUE(WaitUntil([&] { return Box->ConnectionState == csReady; }));
+    Box->AskConfigUpload();
+    EXPECT_EQ(Box->SendingForm->ChangesButton()->text(), Lang(ltChangesButton));
+    Box->SendingForm->ChangesButton()->click();
+    EXPECT_EQ(Box->SafeConfig->ChangesForm()->Heading(), Lang(ltNoEarlierConfig));
+    EXPECT_TRUE(Box->Config->TopNode == nullptr); // looking changes nothing
+}
+
+TEST_F(SafeConfigTest, AFailedHistoryWriteIsToldOnceAndTheUploadGoesOn) {
+    // A file where the history folder should be: nothing can be kept.
+    const std::string blocker = (Dir.path() + "/blocked").toStdString();
+    std::ofstream(blocker) << "x";
+    Box->SafeConfig->HistoryRoot = blocker + "/history/";
+    Connect();
+    EXPECT_FALSE(Box->SafeConfig->LastProblem().empty());
+    Box->DeleteSelected();
+    const QString first = Upload();
+    EXPECT_TRUE(first.startsWith(Lang(ltConfigUploaded))) << first.toStdString();
+    EXPECT_NE(first.indexOf(Lang(ltHistoryNotWritten)), -1) << first.toStdString();
+    Box->DeleteSelected();
+    const QString second = Upload();
+    EXPECT_EQ(second, Lang(ltConfigUploaded) + QString::number(Box->Config->AsText().size()));
+    EXPECT_EQ(Detector(), Box->Config->AsText());
+}
+
+TEST_F(SafeConfigTest, ZonesExportedAndImportedKeepTheOtherObjects) {
+    Connect();
+    const std::string read = DocumentText(*Box->Config);
+    const std::string zonesFile = (Dir.path() + "/zones.xml").toStdString();
+    User->Files = {QString::fromStdString(zonesFile)};
+    ItemOf(31)->trigger();
+    EXPECT_TRUE(User->Informed.empty());
+    const std::string detectorZones = ReadAll(zonesFile);
+    ASSERT_NE(detectorZones.find("type=\"zones\""), std::string::npos);
+
+    // Another detector's configuration, with its own system settings and two zones.
+    TXMLConfig other;
+    TQuadList scratch;
+    other.CreateDefault("KERVOLA", "OTHER");
+    other.TopNode->GetNode(0)->GetNode(0)->Params.SetParam("val", "9001");
+    other.AddSensor(scratch, "8", DefaultQuad(0));
+    other.AddSensor(scratch, "9", DefaultQuad(1));
+    const std::string otherFile = (Dir.path() + "/other.xml").toStdString();
+    ASSERT_TRUE(other.SaveToFile(otherFile));
+    User->Files = {QString::fromStdString(otherFile)};
+    Key(Qt::Key_F3);
+    ASSERT_EQ(Box->Count(), 2);
+
+    User->Files = {QString::fromStdString(zonesFile)};
+    ItemOf(32)->trigger();
+    EXPECT_TRUE(User->Informed.empty());
+    ASSERT_EQ(Box->Count(), 4);
+    EXPECT_EQ(Box->Quad(0)->Id, "1");
+    EXPECT_EQ(Box->Config->GetTarget(), "OTHER");
+    EXPECT_EQ(Box->Config->TopNode->GetNode(0)->GetNode(0)->Params.GetParam("val"), "9001");
+
+    // The import is one undo step; the F3 load before it another.
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Box->Count(), 2);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(DocumentText(*Box->Config), read);
+
+    // A zones file without sensors changes nothing and says why.
+    const std::string empty = (Dir.path() + "/empty.xml").toStdString();
+    std::ofstream(empty) << "<message type=\"zones\">\r\n</message>\r\n";
+    const std::string before = DocumentText(*Box->Config);
+    User->Files = {QString::fromStdString(empty)};
+    ItemOf(32)->trigger();
+    ASSERT_EQ(User->Informed.size(), 1u);
+    EXPECT_EQ(User->Informed[0], Lang(ltZonesNoSensor));
+    EXPECT_EQ(DocumentText(*Box->Config), before);
+}
+
+TEST_F(SafeConfigTest, NewConfigIsAStepAndSavingIsNone) {
+    Connect();
+    const std::string read = DocumentText(*Box->Config);
+    Box->MainMenuClick(-2, false); // "New config", confirmed
+    ASSERT_EQ(Box->Count(), 0);
+    User->Files = {Dir.path() + "/saved.xml"};
+    Key(Qt::Key_F2);
+    EXPECT_EQ(Box->UndoSteps.UndoCount(), 1u);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(DocumentText(*Box->Config), read);
+    EXPECT_EQ(Box->Count(), 4);
+    // With the controls off, no key command works, the undo keys included.
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    Box->ControlsEnabled = false;
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Box->Count(), 4);
+}
+
+// Saving stores the settings dialog's values first; that is no step of its own, and an undo
+// within the same document leaves the dialog writing into it.
+TEST_F(SafeConfigTest, SettingsStoredOnSaveSurviveAsNoStep) {
+    Connect();
+    Box->MainMenuClick(8, false);
+    ASSERT_TRUE(Box->SettingsForm);
+    Box->SettingsForm->DataIntervalEdit()->setText("123");
+    Box->DeleteSelected();
+    const QString first = Dir.path() + "/first.xml";
+    User->Files = {first};
+    Key(Qt::Key_F2);
+    EXPECT_EQ(Box->UndoSteps.UndoCount(), 1u);
+    EXPECT_NE(ReadAll(first.toStdString()).find("val=\"123\""), std::string::npos);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Box->Count(), 4);
+    const QString second = Dir.path() + "/second.xml";
+    User->Files = {second};
+    Key(Qt::Key_F2);
+    const std::string saved = ReadAll(second.toStdString());
+    EXPECT_NE(saved.find("val=\"123\""), std::string::npos);
+    EXPECT_NE(saved.find("Sensor 4"), std::string::npos);
+}
+
+TEST_F(SafeConfigTest, MenuItemsAtTheEndOfTheMainMenu) {
+    SelectLanguage(LangEnglish);
+    struct Row {
+        std::uint8_t State;
+        bool Editing;
+        const char* Enabled; // History, Export, Import
+    } rows[] = {{csNoConnection, true, "011"}, {csReady, true, "111"}, {csReady, false, "110"}};
+    for (const Row& r : rows) {
+        Box->ConnectionState = r.State;
+        Box->Editing = r.Editing;
+        const QList<QAction*> actions = Box->BuildMainMenu(-1)->actions();
+        ASSERT_GE(actions.size(), 26);
+        const int n = static_cast<int>(actions.size());
+        EXPECT_TRUE(actions[n - 4]->isSeparator());
+        const char* texts[] = {"History...", "Export zones...", "Import zones..."};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(actions[n - 3 + i]->text(), texts[i]);
+            EXPECT_EQ(actions[n - 3 + i]->isEnabled(), r.Enabled[i] == '1') << texts[i];
+        }
+    }
+    Box->ConnectionState = csNoConnection;
+    SelectLanguage(LangRussian);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TConnect_manager::MessageHook = [](const QString&) {};
+    QTemporaryDir data;
+    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
+    qputenv("KERVOLA_DOC_DIR", (data.path() + "/doc").toUtf8());
+    InitFolders();
+    SelectLanguage(LangRussian);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
