@@ -7,6 +7,7 @@
 #include "lang/lang_res.h"
 #include "program/Prompts.h"
 #include "settings/Settings_form.h"
+#include "terminal/TerminalPage.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -23,6 +24,11 @@ void TZelmont_box::CreateSettingsForm(QWidget* owner) {
         Prompts->Inform(SettingsForm, "KERVOLA", text, QMessageBox::Critical);
     };
     SettingsForm->OnOpenDocument = [this](const QString& name) { OpenDocument(name); };
+    SettingsForm->Terminal()->Inform = [this](QWidget* parent, const QString& text,
+                                              QMessageBox::Icon icon) {
+        Prompts->Inform(parent, "KERVOLA", text, icon);
+    };
+    SettingsForm->Terminal()->BindTransportLibrary();
 }
 
 void TZelmont_box::OpenSettings(const std::string& from) {

@@ -2,6 +2,8 @@
 
 #include "config/GXmlUtils.h"
 #include "lang/lang_res.h"
+#include "terminal/DialogKeys.h"
+#include "terminal/TerminalPage.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -101,6 +103,10 @@ TSettingsForm::TSettingsForm(QWidget* parent)
     Tabs->addTab(administration, QString());
     Tabs->addTab(TerminalPage, QStringLiteral("Terminal"));
     Tabs->setTabVisible(pgAsync, false);
+    Console = new TTerminalPage({&TerminalHost, &TerminalPort, &TerminalLogin, &TerminalPassword,
+                                 &LastTerminalCommand, &TerminalHandle});
+    TerminalPage->layout()->addWidget(Console);
+    new TDialogKeys(this, Tabs);
 
     ViewXml = GlyphButton(this, QStyle::SP_FileDialogContentsView);
     Ready = new QPushButton(this);
@@ -124,6 +130,11 @@ TSettingsForm::TSettingsForm(QWidget* parent)
     connect(Cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(Tabs, &QTabWidget::currentChanged, this, [this](int index) { PageChanged(index); });
     SetCaptions();
+}
+
+// The terminal works on this dialog's fields, so it goes before they do.
+TSettingsForm::~TSettingsForm() {
+    delete Console;
 }
 
 void TSettingsForm::BuildSystemPage(QWidget* page) {

@@ -25,6 +25,7 @@ class QSlider;
 class QTabWidget;
 class QTimeEdit;
 class QToolButton;
+class TTerminalPage;
 class TXMLNode;
 
 // Command codes of OnCommand.
@@ -51,6 +52,7 @@ public:
     enum TPage : int { pgSystem = 0, pgNetwork, pgAsync, pgAdministration, pgTerminal };
 
     explicit TSettingsForm(QWidget* parent = nullptr);
+    ~TSettingsForm() override;
 
     // Fired by every command button: (sender, in/out code, in/out text).
     std::function<void(TSettingsForm*, int&, std::string&)> OnCommand;
@@ -88,6 +90,7 @@ public:
 
     QTabWidget* Pages() const { return Tabs; }
     QWidget* TerminalTab() const { return TerminalPage; }
+    TTerminalPage* Terminal() const { return Console; }
     QLineEdit* LabelEdit() const { return Label; }
     QDateEdit* DatePicker() const { return Date; }
     QTimeEdit* TimePicker() const { return Time; }
@@ -161,6 +164,7 @@ private:
 
     QTabWidget* Tabs;
     QWidget* TerminalPage;
+    TTerminalPage* Console;
     QLabel* LabelCaption;
     QLineEdit* Label;
     QToolButton* ViewXml;

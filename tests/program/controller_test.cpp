@@ -113,7 +113,9 @@ TEST_F(ControllerTest, LogsInThenLoadsConfigurationAndRate) {
     ASSERT_GE(log.size(), 4u);
     EXPECT_EQ(log[0].Command, "root");
     EXPECT_EQ(log[1].Command, "kvtp");
-    EXPECT_GE(log[1].Ms - log[0].Ms, 95);
+    // The pause is 100 ms at the sender; a simulator that reads the first line late under load
+    // sees less of it, but never the few milliseconds of two lines sent back to back.
+    EXPECT_GE(log[1].Ms - log[0].Ms, 50);
     EXPECT_LE(log[1].Ms - log[0].Ms, 1000); // generous: sanitizer builds run tests side by side
     EXPECT_EQ(log[2].Command, "gc");
     EXPECT_EQ(log[3].Command, "gf");

@@ -1,7 +1,7 @@
 // Not a test: shows the "Changes" view or the "History" dialog against a running simulator, for a
 // look by eye or a screenshot under a virtual X server:
 //   zelmont-sim --port 0 &   (note the port)
-//   xvfb-run -s "-screen 0 1280x1024x24" sh -c \
+//   xvfb-run -s "-screen 0 1280x1024x24" sh -c
 //     'safeconfig_harness PORT changes & sleep 8; import -window root changes.png; wait'
 // The history goes to $KERVOLA_DATA_DIR/history. The program runs for 20 seconds.
 #include "../program/qt_wait.h"

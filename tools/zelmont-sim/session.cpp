@@ -68,6 +68,9 @@ void Session::read() {
         asio::buffer(chunk_), [self = shared_from_this()](error_code ec, size_t n) {
             if (ec) {
                 // operation_aborted: close() got here first; nothing left to do on purpose.
+                if (!self->closed_)
+                    self->server_.log(self->id_, ec == asio::error::eof ? "<closed by client>"
+                                                                        : "<connection lost>");
                 self->close();
                 return;
             }

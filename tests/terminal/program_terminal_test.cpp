@@ -1,0 +1,176 @@
+// The Terminal tab in the program: the controller creates the settings dialog, which binds the
+// transport library, and opens it on the detector it is connected to (the simulator).
+#include "settings/Settings_form.h"
+#include "terminal/TerminalPage.h"
+
+#include "../program/qt_wait.h"
+#include "../program/scripted_user.h"
+#include "../sim/sim_harness.h"
+#include "addressbook/Connection_manager.h"
+#include "lang/lang_res.h"
+#include "platform/Folders.h"
+#include "program/Unit1.h"
+#include "program/zelmont_box.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+class ProgramTerminalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Form = std::make_unique<TForm1>();
+        Box = Form->Controller();
+        auto user = std::make_unique<ScriptedUser>();
+        User = user.get();
+        Box->Prompts = std::move(user);
+        Dialog = Box->SettingsForm;
+        Form->show();
+        Log = Dir.path().toStdString() + "/sim.log";
+        Sim = std::make_unique<SimProcess>(std::vector<std::string>{"--log", Log});
+        ASSERT_GT(Sim->port(), 0);
+        ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), false, "kvtp", "root"));
+        ASSERT_TRUE(WaitUntil([&] { return Box->ConnectionState == csReady; }));
+    }
+    void TearDown() override {
+        Box = nullptr;
+        Form.reset();
+        Sim->stop();
+    }
+    QPlainTextEdit* Output() { return Dialog->Terminal()->Output(); }
+    QLineEdit* Input() { return Dialog->Terminal()->Input(); }
+    bool OutputHas(const QString& line) {
+        return Output()->toPlainText().split('\n').contains(line);
+    }
+    void Key(QWidget* target, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        target->setFocus();
+        QKeyEvent press(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(target, &press);
+    }
+    int SimLogCount(const std::string& text) {
+        std::ifstream in(Log);
+        int n = 0;
+        for (std::string line; std::getline(in, line);)
+            n += line.size() >= text.size() &&
+                 line.compare(line.size() - text.size(), text.size(), text) == 0;
+        return n;
+    }
+
+    QTemporaryDir Dir;
+    std::unique_ptr<TForm1> Form;
+    TZelmont_box* Box = nullptr;
+    TSettingsForm* Dialog = nullptr;
+    ScriptedUser* User = nullptr;
+    std::unique_ptr<SimProcess> Sim;
+    std::string Log;
+};
+
+TEST_F(ProgramTerminalTest, ConsoleOnTheConnectedDetectorClosedByEscape) {
+    EXPECT_TRUE(User->Informed.empty()); // the library was found when the dialog was made
+    Box->MainMenuClick(8, false);
+    ASSERT_TRUE(Dialog->isVisible());
+    Key(Dialog->LabelEdit(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(Dialog->Pages()->currentIndex(), TSettingsForm::pgTerminal);
+    ASSERT_TRUE(WaitUntil([&] { return Input()->isVisible(); }))
+        << Output()->toPlainText().toStdString();
+    EXPECT_GT(Dialog->TerminalHandle, 0);
+    Input()->setText("gv");
+    Key(Input(), Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return OutputHas("gv=\"Zelmont SF 5.2 38\""); }));
+    EXPECT_EQ(Dialog->LastTerminalCommand, "gv");
+
+    Key(Input(), Qt::Key_Escape);
+    EXPECT_FALSE(Dialog->isVisible());
+    EXPECT_EQ(Dialog->TerminalHandle, 0);
+    EXPECT_TRUE(WaitUntil([&] { return SimLogCount("<closed by client>") == 1; }));
+}
+
+TEST_F(ProgramTerminalTest, ReopeningOnTheTerminalTabConnectsToTheCurrentDetector) {
+    Box->MainMenuClick(8, false);
+    Dialog->Pages()->setCurrentIndex(TSettingsForm::pgTerminal);
+    ASSERT_TRUE(WaitUntil([&] { return Input()->isVisible(); }));
+    Dialog->close();
+
+    // Another detector meanwhile: the dialog learns of it only after it is shown again.
+    SimProcess other;
+    ASSERT_GT(other.port(), 0);
+    ASSERT_TRUE(Box->OpenConnection("127.0.0.1", other.port(), false, "kvtp", "root"));
+    ASSERT_TRUE(WaitUntil([&] { return Box->ConnectionState == csReady; }));
+    Box->MainMenuClick(8, false);
+    ASSERT_TRUE(WaitUntil([&] { return Dialog->TerminalHandle != 0 && Input()->isVisible(); }));
+    EXPECT_EQ(Dialog->TerminalPort, other.port());
+    EXPECT_EQ(SimLogCount("<connected>"), 2); // the main connection and the first console only
+    EXPECT_TRUE(User->Informed.empty());
+    Dialog->close();
+}
+
+using Page = TSettingsForm::TPage;
+
+struct SwitchCase {
+    const char* Name;
+    int From;
+    bool Forward;
+    int To;
+};
+
+class TabKeys : public ProgramTerminalTest, public ::testing::WithParamInterface<SwitchCase> {};
+
+// The same step wherever the focus is: in the label field above the tabs or in an editor of the
+// page; the hidden tab is passed over.
+TEST_P(TabKeys, CtrlTabStepsThroughTheShownTabs) {
+    const SwitchCase& c = GetParam();
+    Box->MainMenuClick(8, false);
+    QWidget* editor[] = {Dialog->DatePicker(), Dialog->NtpList(), nullptr, Dialog->TriggerList(),
+                         Output()};
+    for (QWidget* focus : {static_cast<QWidget*>(Dialog->LabelEdit()), editor[c.From]}) {
+        Dialog->Pages()->setCurrentIndex(c.From);
+        if (c.Forward)
+            Key(focus, Qt::Key_Tab, Qt::ControlModifier);
+        else
+            Key(focus, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(Dialog->Pages()->currentIndex(), c.To) << focus->metaObject()->className();
+    }
+    // Another window keeps its keys.
+    QLineEdit elsewhere;
+    elsewhere.show();
+    Key(&elsewhere, Qt::Key_Tab, Qt::ControlModifier);
+    Key(&elsewhere, Qt::Key_Escape);
+    EXPECT_EQ(Dialog->Pages()->currentIndex(), c.To);
+    EXPECT_TRUE(Dialog->isVisible());
+    // Escape closes the dialog from the page's editor.
+    Key(editor[c.To], Qt::Key_Escape);
+    EXPECT_FALSE(Dialog->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, TabKeys,
+    ::testing::Values(SwitchCase{"forward", Page::pgSystem, true, Page::pgNetwork},
+                      SwitchCase{"over_hidden", Page::pgNetwork, true, Page::pgAdministration},
+                      SwitchCase{"wraps_to_first", Page::pgTerminal, true, Page::pgSystem},
+                      SwitchCase{"back_over_hidden", Page::pgAdministration, false,
+                                 Page::pgNetwork},
+                      SwitchCase{"back_wraps_to_last", Page::pgSystem, false, Page::pgTerminal}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TConnect_manager::MessageHook = [](const QString&) {};
+    QTemporaryDir data;
+    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
+    InitFolders();
+    SelectLanguage(LangEnglish);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
