@@ -1,4 +1,5 @@
 #include "data/DataDownload.h"
+#include "platform/FileReplace.h"
 
 #include "data/velt_data.h"
 #include "program/DetectorProtocol.h"
@@ -33,30 +34,6 @@ TBlock RequestBlock(const std::string& command, std::uint8_t* buffer,
     };
     block.Received = SyncRequestBlock(command + "\r\n", buffer, TransferBufferSize, watch);
     return block;
-}
-
-std::string TempNameBeside(const std::string& path, int attempt) {
-    static std::atomic<unsigned> counter{0};
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folder + "." + name + "." + std::to_string(::getpid()) + "-" +
-           std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id()) % 100000) + "-" +
-           std::to_string(counter++) + "-" + std::to_string(attempt) + ".part";
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string AsText(const std::uint8_t* data, std::size_t n) {
@@ -124,25 +101,8 @@ bool IsBinaryFileName(const std::string& path) {
 }
 
 bool WriteFileReplacing(const std::string& path, const std::string& bytes) {
-    if (path.empty())
-        return false;
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = TempNameBeside(path, attempt);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-    const bool written = WriteAll(fd, bytes) && ::fdatasync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    std::string reason;
+    return ReplaceFileContents(path, bytes, false, reason);
 }
 
 TDownloadOutcome DownloadDataFile(const TDownloadRequest& request) {

@@ -1,4 +1,5 @@
 #include "fleet/FleetTasks.h"
+#include "platform/FileReplace.h"
 
 #include "config/XMLConfig.h"
 #include "data/DataDownload.h"
@@ -41,20 +42,6 @@ bool Login(const TSyncTarget& target, TFleetResult& result) {
         return true;
     result.Fail("cannot connect or log in");
     return false;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -114,24 +101,11 @@ std::string FileNameForLabel(const std::string& label) {
 }
 
 bool WritePrivateFile(const std::string& path, const std::string& bytes, std::string& error) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data()); // mode 0600
-    if (fd < 0) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    std::string reason;
+    if (ReplaceFileContents(path, bytes, true, reason))
+        return true;
+    error = "cannot write " + path + ": " + reason;
+    return false;
 }
 
 TFleetResult FleetStatus(const TSyncTarget& target) {

@@ -1,4 +1,5 @@
 #include "safeconfig/HistoryStore.h"
+#include "platform/FileReplace.h"
 
 #include "config/GXmlUtils.h"
 #include "config/XMLConfig.h"
@@ -22,10 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const IndexName = "index.txt";
-
-std::string Reason(int error) {
-    return std::strerror(error);
-}
 
 bool MakeFolder(const std::string& folder, std::string& problem) {
     std::error_code ec;
@@ -114,38 +111,11 @@ std::string HistoryTimeText(long long timeMs, bool local) {
 
 bool WriteThroughTemporary(const std::string& path, const std::string& bytes,
                            std::string& problem) {
-    std::string temp = path + ".tmp-XXXXXX";
-    const int fd = mkstemps(temp.data(), 0);
-    if (fd < 0) {
-        problem = "cannot create a file beside " + path + ": " + Reason(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            problem = "cannot write " + path + ": " + Reason(n < 0 ? errno : ENOSPC);
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    // A full disk may only show when the data reach it.
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        problem = "cannot write " + path + ": " + Reason(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    ::chmod(temp.c_str(), 0644);
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        problem = "cannot replace " + path + ": " + Reason(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    std::string reason;
+    if (ReplaceFileContents(path, bytes, false, reason))
+        return true;
+    problem = "cannot write " + path + ": " + reason;
+    return false;
 }
 
 THistoryStore::THistoryStore(std::string root) : RootFolder(std::move(root)) {

@@ -1,4 +1,5 @@
 #include "terminal/TerminalEvents.h"
+#include "platform/FileReplace.h"
 
 #include <atomic>
 #include <cerrno>
@@ -11,25 +12,6 @@ namespace {
 
 bool StartsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// A name beside `path` that no other writer in this or another process picks.
-std::string TemporaryName(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    return path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(++counter);
 }
 
 // The file the body of an announcing line goes to, or null.
@@ -112,26 +94,5 @@ TTerminalReaction ReactToTerminalEvent(const TTerminalEvent& event, const std::s
 }
 
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& problem) {
-    const std::string temp = TemporaryName(path);
-    // 0666 under the umask, as a file created in place would be.
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        problem = std::strerror(errno);
-        return false;
-    }
-    bool ok = WriteAll(fd, bytes);
-    int err = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        problem = std::strerror(err != 0 ? err : EIO);
-    }
-    return ok;
+    return ReplaceFileContents(path, bytes, false, problem);
 }

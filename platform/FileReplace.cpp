@@ -1,0 +1,78 @@
+#include "platform/FileReplace.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Hidden beside the file, and unique to this process, thread and call.
+std::string TemporaryBeside(const std::string& path, int attempt) {
+    static std::atomic<unsigned> counter{0};
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name + "." + std::to_string(::getpid()) + "-" +
+           std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id()) % 100000) +
+           "-" + std::to_string(counter++) + "-" + std::to_string(attempt) + ".part";
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            errno = ENOSPC;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReplaceFileContents(const std::string& path, const std::string& bytes, bool privateFile,
+                         std::string& reason) {
+    if (path.empty()) {
+        reason = std::strerror(ENOENT);
+        return false;
+    }
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = TemporaryBeside(path, attempt);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    privateFile ? 0600 : 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    // A full disk may only show when the data reach it.
+    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        reason = std::strerror(error != 0 ? error : EIO);
+    }
+    return ok;
+}
