@@ -209,10 +209,16 @@ int RunConfigGet(std::vector<std::string>& args) {
     if (!OpenOneShot(target))
         return Unreachable(target);
     std::vector<std::uint8_t> buffer(TransferBufferSize);
-    const size_t n = SyncRequestBlock("gc\r\n", buffer.data(), buffer.size(), {});
+    // The channel's progress carries the announced size: a body cut short is no configuration.
+    long long announced = 0;
+    const size_t n = SyncRequestBlock("gc\r\n", buffer.data(), buffer.size(),
+                                      [&announced](long long total, long long) { announced = total; });
     SyncClose();
     if (n == 0)
         return Fail(TargetName(target), "no configuration received");
+    if (static_cast<long long>(n) < announced)
+        return Fail(TargetName(target), "configuration cut short: " + std::to_string(n) + " of " +
+                                            std::to_string(announced) + " bytes received");
     const std::string body(reinterpret_cast<const char*>(buffer.data()), n);
     if (!hasOut) {
         WriteBytes(body);
