@@ -1,6 +1,7 @@
 // "Receive data file" in the program: the controller logged in to the detector simulator (or to
 // a scripted detector), a scripted user in place of the modal dialogs, real files.
 #include "program/zelmont_box.h"
+#include "../program/program_test_main.h"
 
 #include "../program/qt_wait.h"
 #include "../sim/sim_harness.h"
@@ -228,13 +229,5 @@ TEST_F(ReceiveTest, FailedDownloadsAndTheirMessages) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TConnect_manager::MessageHook = [](const QString&) {};
-    QTemporaryDir data;
-    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
-    InitFolders();
-    SelectLanguage(LangEnglish);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunProgramTests(argc, argv, LangEnglish);
 }

@@ -1,6 +1,7 @@
 // The main menu, the keys and the transfers, with a scripted user in place of the modal dialogs
 // and the detector simulator on loopback where a detector is needed.
 #include "program/zelmont_box.h"
+#include "program_test_main.h"
 
 #include "../sim/sim_harness.h"
 #include "qt_wait.h"
@@ -385,14 +386,5 @@ TEST_F(MenuTest, FirmwareUploadWithProgress) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TConnect_manager::MessageHook = [](const QString&) {};
-    QTemporaryDir data;
-    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
-    qputenv("KERVOLA_DOC_DIR", (data.path() + "/doc").toUtf8());
-    InitFolders();
-    SelectLanguage(LangRussian);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunProgramTests(argc, argv, LangRussian);
 }

@@ -1,6 +1,7 @@
 // The deferred start-up and the autostart dialog: kervola.ini, the address book, the automatic
 // connection to the simulator.
 #include "program/AutostartForm.h"
+#include "program_test_main.h"
 
 #include "../sim/sim_harness.h"
 #include "addressbook/Connection_manager.h"
@@ -140,13 +141,5 @@ TEST_F(StartupTest, WindowStartsInTheChosenLanguage) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TConnect_manager::MessageHook = [](const QString&) {};
-    QTemporaryDir data;
-    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
-    InitFolders();
-    SelectLanguage(LangRussian);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunProgramTests(argc, argv, LangRussian);
 }

@@ -1,5 +1,6 @@
 // The capture dialog recording a real frame view; the files are read back with ffprobe and ffmpeg.
 #include "recording/videocontrol.h"
+#include "../program/program_test_main.h"
 
 #include "avi_probe.h"
 #include "addressbook/Connection_manager.h"
@@ -227,14 +228,5 @@ TEST(CaptureWiring, MainWindowOpensAndDrivesTheDialog) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TConnect_manager::MessageHook = [](const QString&) {};
-    QTemporaryDir data;
-    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
-    InitFolders();
-    SelectLanguage(LangEnglish);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunProgramTests(argc, argv, LangEnglish);
 }

@@ -1,6 +1,7 @@
 // Safe configuration work in the program against the detector simulator: history files after
 // reads and uploads, rollback, the changes before an upload, zones files and the menu.
 #include "program/zelmont_box.h"
+#include "../program/program_test_main.h"
 
 #include "../program/qt_wait.h"
 #include "../sim/sim_harness.h"
@@ -343,14 +344,5 @@ TEST_F(SafeConfigTest, MenuItemsAtTheEndOfTheMainMenu) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TConnect_manager::MessageHook = [](const QString&) {};
-    QTemporaryDir data;
-    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
-    qputenv("KERVOLA_DOC_DIR", (data.path() + "/doc").toUtf8());
-    InitFolders();
-    SelectLanguage(LangRussian);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunProgramTests(argc, argv, LangRussian);
 }

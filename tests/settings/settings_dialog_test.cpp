@@ -1,6 +1,7 @@
 // The settings dialog in the program, its commands carried out against the detector simulator,
 // with what the simulator received read from its command log.
 #include "settings/Settings_form.h"
+#include "../program/program_test_main.h"
 
 #include "../sim/sim_harness.h"
 #include "addressbook/Connection_manager.h"
@@ -347,13 +348,5 @@ TEST_F(SettingsTest, SliderDisplayAndDriftTexts) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TConnect_manager::MessageHook = [](const QString&) {};
-    QTemporaryDir data;
-    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
-    qputenv("KERVOLA_DOC_DIR", (data.path() + "/doc").toUtf8());
-    InitFolders();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunProgramTests(argc, argv, LangRussian);
 }

@@ -1,6 +1,7 @@
 // The Terminal tab in the program: the controller creates the settings dialog, which binds the
 // transport library, and opens it on the detector it is connected to (the simulator).
 #include "settings/Settings_form.h"
+#include "../program/program_test_main.h"
 #include "terminal/TerminalPage.h"
 
 #include "../program/qt_wait.h"
@@ -164,13 +165,5 @@ INSTANTIATE_TEST_SUITE_P(
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TConnect_manager::MessageHook = [](const QString&) {};
-    QTemporaryDir data;
-    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
-    InitFolders();
-    SelectLanguage(LangEnglish);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunProgramTests(argc, argv, LangEnglish);
 }
