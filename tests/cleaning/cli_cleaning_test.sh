@@ -5,39 +5,7 @@ set -u
 cli=$(realpath "$1")
 sim=$(realpath "$2")
 dir=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    rm -rf "$dir"
-}
-trap cleanup EXIT
-failures=0
-passes=0
-
-check() { # name expected actual
-    if [ "$2" == "$3" ]; then
-        passes=$((passes + 1))
-    else
-        echo "FAIL $1: expected [$2] got [$3]"
-        failures=$((failures + 1))
-    fi
-}
-
-start_sim() { # name, simulator options...; sets port
-    local name=$1
-    shift
-    : > "$dir/port.$name"
-    "$sim" --port 0 --log "$dir/$name.log" "$@" > "$dir/port.$name" &
-    pids+=($!)
-    for _ in $(seq 100); do
-        grep -q listening "$dir/port.$name" && break
-        sleep 0.05
-    done
-    port=$(sed -n 's/.*://p' "$dir/port.$name")
-}
-
-# The command lines the detector received, login lines left out.
-received() { awk '{ $1 = ""; $2 = ""; sub(/^  /, ""); print }' "$dir/$1.log" | grep -v '^<' | grep -v '^root$' | grep -v '^kvtp$'; }
+source "$(dirname "$0")/../cli/testlib.sh"
 
 # cleaning level: each fixed level of the simulator.
 for row in high:high low:low none:unknown; do
@@ -73,5 +41,4 @@ for c in level run; do
     "$cli" cleaning $c --help > /dev/null; check "$c --help" 0 $?
 done
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -5,56 +5,26 @@ set -u
 cli=$(realpath "$1")
 sim=$(realpath "$2")
 dir=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    rm -rf "$dir"
-}
-trap cleanup EXIT
-failures=0
-passes=0
+source "$(dirname "$0")/testlib.sh"
 
-check() { # name expected actual
-    if [ "$2" == "$3" ]; then
-        passes=$((passes + 1))
-    else
-        echo "FAIL $1: expected [$2] got [$3]"
-        failures=$((failures + 1))
-    fi
-}
-
-start_sim() { # log file; sets port
-    : > "$dir/port.$1"
-    "$sim" --port 0 --log "$dir/$1" > "$dir/port.$1" &
-    pids+=($!)
-    for _ in $(seq 100); do
-        grep -q listening "$dir/port.$1" && break
-        sleep 0.05
-    done
-    port=$(sed -n 's/.*://p' "$dir/port.$1")
-}
-
-# The command lines the detector received, login lines left out.
-received() { awk '{ $1 = ""; $2 = ""; sub(/^  /, ""); print }' "$dir/$1" | grep -v '^<' | grep -v '^root$' | grep -v '^kvtp$'; }
-
-start_sim sim.log
+start_sim sim
 conn=(--host 127.0.0.1 --port "$port")
 
 out=$("$cli" time get "${conn[@]}"); rc=$?
 check "time get exit" 0 $rc
 [[ "$out" =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}\ [0-9]{2}:[0-9]{2}:[0-9]{2}$ ]]; check "time get value" 0 $?
 check "time set text" "st ok" "$("$cli" time set "2026-01-02 03:04:05" "${conn[@]}")"
-check "time set sent" "st t=2026-01-02 03:04:05" "$(received sim.log | grep '^st ' | tail -1)"
+check "time set sent" "st t=2026-01-02 03:04:05" "$(received sim | grep '^st ' | tail -1)"
 "$cli" time set --now "${conn[@]}" > /dev/null; check "time set --now exit" 0 $?
-[[ "$(received sim.log | grep '^st ' | tail -1)" =~ ^st\ t=[0-9-]{10}( [0-9:]{8})?$ ]]; check "time set --now text" 0 $?
+[[ "$(received sim | grep '^st ' | tail -1)" =~ ^st\ t=[0-9-]{10}( [0-9:]{8})?$ ]]; check "time set --now text" 0 $?
 "$cli" time set "${conn[@]}" > /dev/null 2>&1; check "time set without text" 2 $?
 
 check "network get" "$(printf 'address 192.168.0.100\nnetmask 255.255.255.0\ngateway 192.168.0.1\ndns 192.168.0.1\nntp 0.pool.ntp.org,1.pool.ntp.org')" "$("$cli" network get "${conn[@]}")"
 
 "$cli" data delete "${conn[@]}" > /dev/null 2>&1; check "data delete without --yes" 2 $?
-check "nothing deleted" "" "$(received sim.log | grep '^gb dele')"
+check "nothing deleted" "" "$(received sim | grep '^gb dele')"
 "$cli" data delete --yes "${conn[@]}"; check "data delete --yes" 0 $?
-check "deleted" "gb dele" "$(received sim.log | grep '^gb dele')"
+check "deleted" "gb dele" "$(received sim | grep '^gb dele')"
 
 "$cli" config get "${conn[@]}" > "$dir/stdout.xml"; check "config get exit" 0 $?
 (cd "$dir" && "$cli" config get -o get "${conn[@]}"); check "config get -o" 0 $?
@@ -70,11 +40,11 @@ check "refused upload text" "kervola-cli: 127.0.0.1:$port: upload check failed: 
 
 printf 'firmware bytes' > "$dir/fw.bin"
 "$cli" firmware "$dir/fw.bin" "${conn[@]}" 2> "$dir/progress"; check "firmware exit" 0 $?
-check "firmware line" "ud 14,1444,./update/fw.bin" "$(received sim.log | grep '^ud ')"
+check "firmware line" "ud 14,1444,./update/fw.bin" "$(received sim | grep '^ud ')"
 grep -q "14/14 bytes" "$dir/progress"; check "firmware progress" 0 $?
 truncate -s 33554433 "$dir/big.bin"
 "$cli" firmware "$dir/big.bin" "${conn[@]}" 2>/dev/null; check "firmware too big" 1 $?
-check "firmware too big sent nothing" 1 "$(received sim.log | grep -c '^ud ')"
+check "firmware too big sent nothing" 1 "$(received sim | grep -c '^ud ')"
 
 # The address book names a detector; an unknown label is a usage error.
 mkdir -p "$dir/data"
@@ -84,7 +54,7 @@ KERVOLA_DATA_DIR="$dir/data" "$cli" time get --detector Nope > /dev/null 2>&1; c
 "$cli" time get --detector Gate --host x > /dev/null 2>&1; check "--detector with --host" 2 $?
 
 "$cli" reboot app "${conn[@]}"; check "reboot app" 0 $?
-check "reboot sent" "rb app" "$(received sim.log | grep '^rb ')"
+check "reboot sent" "rb app" "$(received sim | grep '^rb ')"
 
 # A detector that cannot be reached: exit 1 and one line naming it.
 closed=1 # nothing listens on a privileged port here
@@ -111,5 +81,4 @@ for c in "time get" "time set" "network get" "reboot app" "data delete" firmware
     $cli $c --help > /dev/null; check "$c --help" 0 $?
 done
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

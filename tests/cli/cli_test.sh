@@ -3,18 +3,7 @@
 set -u
 cli=$1
 dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0
-passes=0
-
-check() { # name expected actual
-    if [ "$2" == "$3" ]; then
-        passes=$((passes + 1))
-    else
-        echo "FAIL $1: expected [$2] got [$3]"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "$0")/testlib.sh"
 
 # xml: LF input comes back in the writer's layout, CR LF after every item.
 printf '<a x="1"  y='"'"'2'"'"'>\n  hello\n<b/></a>' > "$dir/in.xml"
@@ -68,5 +57,4 @@ check "config saved reloads" "$out" "$("$cli" config "$dir/saved.xml")"
 err=$("$cli" config "$dir/bad.xml" 2>&1); rc=$?
 check "config error" "XML error 4 at 1 / 1" "$err / $rc"
 
-echo "$passes passed, $failures failed"
-[ $failures -eq 0 ]
+finish

@@ -5,19 +5,9 @@ set -u
 cli=$1
 simulator=$2
 dir=$(mktemp -d)
+source "$(dirname "$0")/../cli/testlib.sh"
 sim_pid=
 trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; rm -rf "$dir"' EXIT
-failures=0
-passes=0
-
-check() { # name expected actual
-    if [ "$2" == "$3" ]; then
-        passes=$((passes + 1))
-    else
-        echo "FAIL $1: expected [$2] got [$3]"
-        failures=$((failures + 1))
-    fi
-}
 
 start_sim() { # simulator options; sets port
     stop_sim
@@ -130,5 +120,4 @@ check "convert empty file" "0:" "$("$cli" data convert --record-size 288 "$dir/z
 "$cli" data download -o "$dir/y.csv" --host h --days -1 > /dev/null 2>&1; check "download negative days" 2 $?
 for c in convert download; do "$cli" data $c --help > /dev/null; check "$c --help" 0 $?; done
 
-echo "$passes passed, $failures failed"
-[ $failures -eq 0 ]
+finish
