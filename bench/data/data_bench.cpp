@@ -2,6 +2,7 @@
 // same bytes, in the same run. The closing line gives both rates (per CPU second) and the time
 // for 32 MiB.
 #include "data/velt_data.h"
+#include "../bench_report.h"
 
 #include <benchmark/benchmark.h>
 
@@ -87,36 +88,17 @@ void BM_CopyOnly(benchmark::State& state) {
 BENCHMARK(BM_CsvConvert)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CopyOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-double convertRate = 0;
-double copyRate = 0;
-
-// Keeps each benchmark's byte rate for the closing line.
-class RateReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            // With repetitions only the median stands for the benchmark (not mean, stddev, cv).
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
-                continue;
-            if (run.run_type == Run::RT_Iteration && run.repetitions > 1)
-                continue;
-            const auto rate = run.counters.find("bytes_per_second");
-            if (rate == run.counters.end())
-                continue;
-            (run.benchmark_name().rfind("BM_CsvConvert", 0) == 0 ? convertRate : copyRate) =
-                rate->second;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RateReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (convertRate > 0 && copyRate > 0) {
+    TBenchReport report;
+    benchmark::RunSpecifiedBenchmarks(&report);
+    const auto* convert = report.Find("BM_CsvConvert");
+    const auto* copy = report.Find("BM_CopyOnly");
+    if (convert && copy && convert->BytesPerSecond > 0 && copy->BytesPerSecond > 0) {
+        const double convertRate = convert->BytesPerSecond;
+        const double copyRate = copy->BytesPerSecond;
         std::printf("text table %.0f MB/s (32 MiB in %.3f s of CPU, goal < 0.3 s), copy %.0f MB/s, "
                     "ratio %.3f\n",
                     convertRate / 1e6, static_cast<double>(BufferBytes) / convertRate,

@@ -5,6 +5,7 @@
 // thread runs beside the GUI thread as it does in the program. Goal: at most 5 ms a tick.
 
 #include "recording/videocontrol.h"
+#include "../bench_report.h"
 #include "zones/FramePicture.h"
 #include "zones/TFImageHelper2.h"
 
@@ -112,43 +113,6 @@ void BM_RecordTickStamped(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordTickStamped)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(Ticks);
 
-// The console report, then each recording tick against the live tick of the same run.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
-                continue;
-            if (run.run_type == Run::RT_Iteration && run.repetitions > 1)
-                continue;
-            Times[run.run_name.function_name] = {run.GetAdjustedRealTime(),
-                                                 run.GetAdjustedCPUTime()};
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const auto live = Times.find("BM_LiveTick");
-        if (live == Times.end() || live->second.first <= 0 || live->second.second <= 0)
-            return;
-        const auto [liveReal, liveCpu] = live->second;
-        for (const char* name : {"BM_RecordTick", "BM_RecordTickStamped"}) {
-            const auto rec = Times.find(name);
-            if (rec == Times.end())
-                continue;
-            const auto [real, cpu] = rec->second;
-            // The CPU time is the GUI thread's own; the wall time also holds the waits for a
-            // core while the encoder thread and everything else on the machine run.
-            std::printf("%s %.2f ms against BM_LiveTick %.2f ms: ratio %.2f (goal: at most "
-                        "5 ms a tick); GUI thread CPU %.2f / %.2f ms: ratio %.2f\n",
-                        name, real, liveReal, real / liveReal, cpu, liveCpu, cpu / liveCpu);
-        }
-    }
-
-private:
-    std::map<std::string, std::pair<double, double>> Times; // ms a tick: wall, GUI thread CPU
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -156,8 +120,21 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    TRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    TBenchReport report;
+    benchmark::RunSpecifiedBenchmarks(&report);
+    // Each recording tick against the live tick of the same run, in ms a tick. The CPU time is
+    // the GUI thread's own; the wall time also holds the waits for a core while the encoder
+    // thread and everything else on the machine run.
+    const auto* live = report.Find("BM_LiveTick");
+    for (const char* name : {"BM_RecordTick", "BM_RecordTickStamped"}) {
+        const auto* rec = report.Find(name);
+        if (!live || !rec || live->Real <= 0 || live->Cpu <= 0)
+            continue;
+        std::printf("%s %.2f ms against BM_LiveTick %.2f ms: ratio %.2f (goal: at most "
+                    "5 ms a tick); GUI thread CPU %.2f / %.2f ms: ratio %.2f\n",
+                    name, rec->Real, live->Real, rec->Real / live->Real, rec->Cpu, live->Cpu,
+                    rec->Cpu / live->Cpu);
+    }
     benchmark::Shutdown();
     return 0;
 }

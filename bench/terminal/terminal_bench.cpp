@@ -1,6 +1,7 @@
 // A streaming detector sends a line per event, so showing one must cost the same whether the
 // output is nearly empty or nearly full: the ratio of the two medians should stay near 1.
 #include "terminal/TerminalPage.h"
+#include "../bench_report.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -47,38 +48,6 @@ void BM_AppendLongOutput(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendLongOutput)->Unit(benchmark::kMicrosecond);
 
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
-                continue;
-            if (run.run_type == Run::RT_Iteration && run.repetitions > 1)
-                continue;
-            Times[run.run_name.function_name] = {run.GetAdjustedRealTime(),
-                                                 run.GetAdjustedCPUTime()};
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const auto shortRun = Times.find("BM_AppendShortOutput");
-        const auto longRun = Times.find("BM_AppendLongOutput");
-        if (shortRun == Times.end() || longRun == Times.end() || shortRun->second.first <= 0 ||
-            shortRun->second.second <= 0)
-            return;
-        const auto [shortReal, shortCpu] = shortRun->second;
-        const auto [longReal, longCpu] = longRun->second;
-        std::printf("BM_AppendShortOutput %.1f us, BM_AppendLongOutput %.1f us: ratio %.2f "
-                    "(goal <= 1.50); on CPU time %.1f / %.1f us: ratio %.2f\n",
-                    shortReal, longReal, longReal / shortReal, shortCpu, longCpu,
-                    longCpu / shortCpu);
-    }
-
-private:
-    std::map<std::string, std::pair<double, double>> Times; // real, CPU
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -86,8 +55,15 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    TRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    TBenchReport report;
+    benchmark::RunSpecifiedBenchmarks(&report);
+    const auto* shortRun = report.Find("BM_AppendShortOutput");
+    const auto* longRun = report.Find("BM_AppendLongOutput");
+    if (shortRun && longRun && shortRun->Real > 0 && shortRun->Cpu > 0)
+        std::printf("BM_AppendShortOutput %.1f us, BM_AppendLongOutput %.1f us: ratio %.2f "
+                    "(goal <= 1.50); on CPU time %.1f / %.1f us: ratio %.2f\n",
+                    shortRun->Real, longRun->Real, longRun->Real / shortRun->Real, shortRun->Cpu,
+                    longRun->Cpu, longRun->Cpu / shortRun->Cpu);
     benchmark::Shutdown();
     return 0;
 }

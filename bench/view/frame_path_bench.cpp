@@ -3,6 +3,7 @@
 // should cost at most twice that.
 
 #include "zones/FramePicture.h"
+#include "../bench_report.h"
 #include "zones/TFImageHelper2.h"
 
 #include <QApplication>
@@ -96,40 +97,6 @@ void BM_FramePath(benchmark::State& state) {
 }
 BENCHMARK(BM_FramePath)->Unit(benchmark::kMicrosecond);
 
-// Prints what the console reporter prints, then the ratio of the medians (or of the single runs
-// when the benchmarks were not repeated).
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const std::string name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
-                continue;
-            if (run.run_type == Run::RT_Iteration && run.repetitions > 1)
-                continue;
-            Times[name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const auto decode = Times.find("BM_DecodeOnly");
-        const auto path = Times.find("BM_FramePath");
-        if (decode == Times.end() || path == Times.end() || decode->second.first <= 0 ||
-            decode->second.second <= 0)
-            return;
-        const auto [decodeReal, decodeCpu] = decode->second;
-        const auto [pathReal, pathCpu] = path->second;
-        std::printf("BM_DecodeOnly %.1f us, BM_FramePath %.1f us: ratio %.2f (goal <= 2.00); "
-                    "on CPU time %.1f / %.1f us: ratio %.2f\n",
-                    decodeReal, pathReal, pathReal / decodeReal, decodeCpu, pathCpu,
-                    pathCpu / decodeCpu);
-    }
-
-private:
-    std::map<std::string, std::pair<double, double>> Times; // real, CPU
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -137,8 +104,15 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    TRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    TBenchReport report;
+    benchmark::RunSpecifiedBenchmarks(&report);
+    const auto* decode = report.Find("BM_DecodeOnly");
+    const auto* path = report.Find("BM_FramePath");
+    if (decode && path && decode->Real > 0 && decode->Cpu > 0)
+        std::printf("BM_DecodeOnly %.1f us, BM_FramePath %.1f us: ratio %.2f (goal <= 2.00); "
+                    "on CPU time %.1f / %.1f us: ratio %.2f\n",
+                    decode->Real, path->Real, path->Real / decode->Real, decode->Cpu, path->Cpu,
+                    path->Cpu / decode->Cpu);
     benchmark::Shutdown();
     return 0;
 }

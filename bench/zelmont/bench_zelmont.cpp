@@ -1,6 +1,7 @@
 // Bodies streamed from a loopback peer through the library's exports, against the same bytes read
 // by a plain blocking recv loop with 1024-byte reads. The closing line gives the ratio.
 #include "zelmont_lib.h"
+#include "../bench_report.h"
 
 #include <benchmark/benchmark.h>
 
@@ -97,9 +98,6 @@ private:
     uint16_t port_ = 0;
     std::thread thread_;
 };
-
-double libraryRate = 0;
-double rawRate = 0;
 
 int notices[2] = {-1, -1};
 
@@ -204,34 +202,17 @@ void BM_RawRecv1024(benchmark::State& state) {
 BENCHMARK(BM_LibraryStream)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_RawRecv1024)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-// Keeps each benchmark's byte rate for the closing ratio.
-class RateReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            // With repetitions only the median stands for the benchmark (not mean, stddev, cv).
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
-                continue;
-            if (run.run_type == Run::RT_Iteration && run.repetitions > 1)
-                continue;
-            const auto rate = run.counters.find("bytes_per_second");
-            if (rate == run.counters.end()) {
-                continue;
-            }
-            const std::string name = run.benchmark_name();
-            (name.rfind("BM_LibraryStream", 0) == 0 ? libraryRate : rawRate) = rate->second;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RateReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (libraryRate > 0 && rawRate > 0) {
+    TBenchReport report;
+    benchmark::RunSpecifiedBenchmarks(&report);
+    const auto* library = report.Find("BM_LibraryStream");
+    const auto* raw = report.Find("BM_RawRecv1024");
+    if (library && raw && library->BytesPerSecond > 0 && raw->BytesPerSecond > 0) {
+        const double libraryRate = library->BytesPerSecond;
+        const double rawRate = raw->BytesPerSecond;
         std::printf(
             "zelmont_lib %.0f MiB/s, raw recv(1024) %.0f MiB/s, ratio %.2f (goal >= 0.50)\n",
             libraryRate / (1 << 20), rawRate / (1 << 20), libraryRate / rawRate);
