@@ -24,10 +24,13 @@ build-tsan: deps
 	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKERVOLA_TSAN=ON -DKERVOLA_LIB_ONLY=ON
 	cmake --build build-tsan -j $(JOBS)
 
-# Every test, headless: the normal build, then the whole suite under ASan+UBSan, then the
-# transport library's tests under ThreadSanitizer.
+# Every test, headless: the normal build, then the same suite again as a Russian desktop runs it
+# (decimal comma), then the whole suite under ASan+UBSan, then the transport library's tests under
+# ThreadSanitizer.
+RUSSIAN := LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
 test: build build-asan build-tsan
 	QT_QPA_PLATFORM=offscreen $(CTEST) --test-dir build
+	QT_QPA_PLATFORM=offscreen $(RUSSIAN) $(CTEST) --test-dir build
 	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) --test-dir build-asan
 	TSAN_OPTIONS=halt_on_error=1 $(CTEST) --test-dir build-tsan
 

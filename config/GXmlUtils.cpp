@@ -269,8 +269,10 @@ bool ParseChildren(TXMLNode& node, const std::string& s, Pos from, Pos last) {
             return false;
         }
         FillItem(*child, item);
+        // A nested level that ends on a malformed attribute list still fails the document: the
+        // next tag search here would clear the code and the entries would be lost on saving.
         if (item.Kind == ItemKind::Element && item.ContentFrom <= item.ContentTo &&
-            !ParseChildren(*child, s, item.ContentFrom, item.ContentTo))
+            (!ParseChildren(*child, s, item.ContentFrom, item.ContentTo) || XMLErrorCode != 0))
             return false;
         const Pos restTo = TrimRight(s, item.End + 1, last);
         if (restTo < item.End + 1)

@@ -56,9 +56,13 @@ std::string FormatCoordinate(double v, char separator) {
     if (!std::isfinite(v))
         v = 0;
     const bool negative = v < 0;
+    // The exact decimal expansion, whatever LC_NUMERIC says: the separator is put in at the end.
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.30f", std::fabs(v));
-    std::string digits(buf);
+    const auto [end, ec] =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::fixed, 30);
+    if (ec != std::errc())
+        return std::string("0") + separator + "000";
+    std::string digits(buf, end);
     const size_t dot = digits.find('.');
     std::string intPart = digits.substr(0, dot);
     std::string frac = digits.substr(dot + 1);

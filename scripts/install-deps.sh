@@ -11,6 +11,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth imagemagick poppler-utils x11-utils
     dpkg-dev fakeroot file man-db desktop-file-utils
+    locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -18,9 +19,17 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
 sudo=()
 [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-"${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -ne 0 ]; then
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# The tests run a second time as a Russian desktop does, decimal comma and all.
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
+    echo "Generating the ru_RU.UTF-8 locale"
+    "${sudo[@]}" sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+    "${sudo[@]}" locale-gen >/dev/null
+fi

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -100,6 +101,53 @@ TEST_F(ConfigTest, NumberFormatting) {
         q[0].X = r.V;
         EXPECT_EQ(QuadToText(q).substr(0, QuadToText(q).find(' ')), r.Text) << r.V;
     }
+}
+
+// The user's locale as the program and kervola-cli take it at start, restored afterwards.
+class RussianLocale {
+public:
+    RussianLocale() : Saved(std::setlocale(LC_ALL, nullptr)) {
+        Ok = std::setlocale(LC_ALL, "ru_RU.UTF-8") != nullptr;
+    }
+    ~RussianLocale() { std::setlocale(LC_ALL, Saved.c_str()); }
+    bool Ok = false;
+
+private:
+    std::string Saved;
+};
+
+TEST_F(ConfigTest, RussianLocaleWritesDecimalCommasAndReadsBoth) {
+    RussianLocale ru;
+    ASSERT_TRUE(ru.Ok) << "the ru_RU.UTF-8 locale is missing: run scripts/install-deps.sh";
+    EXPECT_EQ(DecimalSeparator(), ',');
+    TQuadPoints q = {{{0.1, 0.6}, {0.0625, 1}, {12.3456, -0.25}, {1234.56, 0}}};
+    EXPECT_EQ(QuadToText(q), "0,100 0,600 0,063 1,000 12,350 -0,250 1235,000 0,000");
+    TQuadPoints back{};
+    ASSERT_TRUE(TextToQuad(QuadToText(q), back));
+    EXPECT_DOUBLE_EQ(back[0].X, 0.1);
+    EXPECT_DOUBLE_EQ(back[2].Y, -0.25);
+    ASSERT_TRUE(TextToQuad("0.5 0,5 1 1 1 1 1 1", back));
+    EXPECT_DOUBLE_EQ(back[0].X, 0.5);
+    EXPECT_DOUBLE_EQ(back[0].Y, 0.5);
+
+    // A separator chosen by the caller is the only one written, whatever LC_NUMERIC holds.
+    SetDecimalSeparator('.');
+    EXPECT_EQ(QuadToText(q), "0.100 0.600 0.063 1.000 12.350 -0.250 1235.000 0.000");
+
+    // A whole document saved and read back under the locale keeps its zones.
+    SetDecimalSeparator(0);
+    TXMLConfig c;
+    TQuadList zones;
+    c.AddSensor(zones, "1", {{{0.1, 0.2}, {0.1, 0.6}, {0.5, 0.6}, {0.5, 0.2}}});
+    EXPECT_NE(c.AsText().find("val=\"0,100 0,200 0,100 0,600 0,500 0,600 0,500 0,200\""),
+              std::string::npos);
+    TXMLConfig read;
+    ASSERT_TRUE(read.LoadFromText(c.AsText()));
+    TQuadList readZones;
+    read.ReadSensors(readZones);
+    ASSERT_EQ(readZones.Count(), 1);
+    EXPECT_DOUBLE_EQ(readZones.Quad(0)->Points[2].X, 0.5);
+    EXPECT_DOUBLE_EQ(readZones.Quad(0)->Points[0].Y, 0.2);
 }
 
 TEST_F(ConfigTest, TextToQuadAcceptsBothSeparators) {

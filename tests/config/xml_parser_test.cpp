@@ -78,6 +78,12 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"trailingignored", "<a/><b/>garbage<", 0, 0, "a"},
         ParseCase{"lasttagbadattr", "<r><p x=\"1\" y=\"2/></r>", 3, 0, ""},
         ParseCase{"noquoteclose", "<a x=\"1/>", 3, 0, ""},
+        // A level ending on a malformed list fails the whole document, however deep it is.
+        ParseCase{"nestedbadlist",
+                  "<m><o id=\"1\"><p n=\"q\"\tv='x'/></o><o id=\"2\"/></m>", 3, 0, ""},
+        ParseCase{"deepbadlist", "<m><o><g><p n=\"q\"\tv='x'/></g></o></m>", 3, 0, ""},
+        ParseCase{"badlistthensibling", "<m><p n=\"q\"\tv='x'/><p n=\"r\"/></m>", 0, 0,
+                  "m{p,p[n=\"r\"]}"},
         ParseCase{"nested", "<m><o id=\"1\"><p n=\"q\"/></o></m>", 0, 0,
                   "m{o[id=\"1\"]{p[n=\"q\"]}}"}),
     [](const ::testing::TestParamInfo<ParseCase>& i) { return std::string(i.param.Label); });

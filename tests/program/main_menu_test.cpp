@@ -26,9 +26,11 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <deque>
 #include <fstream>
 #include <iterator>
@@ -359,6 +361,55 @@ TEST_F(MenuTest, EditedSavedReopenedAndUploadedArrivesByteForByte) {
     const auto stored = peer.block("gc");
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->second, edited);
+}
+
+// As on a Russian desktop: Qt took the user's locale at start, so LC_NUMERIC has a decimal comma.
+TEST_F(MenuTest, RussianDesktopSavesAndUploadsZonesThatReadBack) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "ru_RU.UTF-8"), nullptr)
+        << "the ru_RU.UTF-8 locale is missing: run scripts/install-deps.sh";
+    struct Restore {
+        std::string Locale;
+        ~Restore() { std::setlocale(LC_ALL, Locale.c_str()); }
+    } restore{saved};
+
+    StartSim();
+    Box->Config->ReadSensors(*Box); // the canonical text, as this desktop writes it
+    const QRegularExpression coordinates(R"(^-?\d+,\d{3}( -?\d+,\d{3}){7}$)");
+    auto expectCommaCoordinates = [&](const std::string& text) {
+        TXMLConfig doc;
+        ASSERT_TRUE(doc.LoadFromText(text));
+        TQuadList zones;
+        doc.ReadSensors(zones);
+        ASSERT_EQ(zones.Count(), Box->Count());
+        for (int i = 0; i < zones.Count(); ++i) {
+            const TXMLNode* sensor = doc.TopNode->GetNode(zones.Quad(i)->NodeIndex);
+            const QString val = QString::fromStdString(sensor->GetNode(0)->Params.GetParam("val"));
+            EXPECT_TRUE(coordinates.match(val).hasMatch()) << val.toStdString();
+            for (size_t c = 0; c < 4; ++c) {
+                EXPECT_NEAR(zones.Quad(i)->Points[c].X, Box->Quad(i)->Points[c].X, 0.0005);
+                EXPECT_NEAR(zones.Quad(i)->Points[c].Y, Box->Quad(i)->Points[c].Y, 0.0005);
+            }
+        }
+    };
+
+    const QString file = Dir.path() + "/ru.xml";
+    User->Files = {file};
+    Key(Qt::Key_F2);
+    std::ifstream in(file.toStdString(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    expectCommaCoordinates(bytes);
+
+    ItemOf(Menu(0), 9)->trigger();
+    Box->SendingForm->OkButton()->click();
+    ASSERT_TRUE(
+        WaitUntil([&] { return Box->SendingForm->TextLine()->text() != Lang(ltSendInProgress); }));
+    SimClient peer(Sim->port());
+    ASSERT_TRUE(peer.login());
+    const auto stored = peer.block("gc");
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->second, bytes);
+    expectCommaCoordinates(stored->second);
 }
 
 TEST_F(MenuTest, FirmwareUploadWithProgress) {
