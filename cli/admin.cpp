@@ -1,11 +1,14 @@
 // The detector's administration on the command line: clock, network, reboots, buffered data,
 // firmware, the configuration and the settings dialog's view of a configuration file. Every
 // exchange is the program's own one-shot exchange.
+#include "addressbook/HostRecords.h"
 #include "cli/Commands.h"
 #include "cli/Connection.h"
 #include "config/GXmlUtils.h"
 #include "config/XMLConfig.h"
+#include "platform/Folders.h"
 #include "program/DetectorProtocol.h"
+#include "safeconfig/HistoryStore.h"
 #include "settings/AdminText.h"
 #include "settings/SettingsValues.h"
 
@@ -43,13 +46,19 @@ const std::string FirmwareHelp = WithConnection(
     "Sends the firmware update FILE (at most 32 MiB) with its \"ud\" line; progress on standard\n"
     "error. Exit 0 when every byte was sent.");
 const std::string ConfigGetHelp = WithConnection(
-    "usage: kervola-cli config get [-o FILE] CONNECTION",
+    "usage: kervola-cli config get [-o FILE] [--no-history] CONNECTION",
     "Reads the detector's configuration (\"gc\") and writes it byte for byte to standard output\n"
-    "or to FILE (written whole or not at all).");
+    "or to FILE (written whole or not at all). As the program does, a configuration that parses\n"
+    "is kept as \"read\" in the detector's history (history/ in the data folder); a history that\n"
+    "cannot be written is told on standard error and does not fail the command.\n"
+    "  --no-history                 keep nothing in the history\n");
 const std::string ConfigPutHelp = WithConnection(
-    "usage: kervola-cli config put FILE CONNECTION",
+    "usage: kervola-cli config put FILE [--no-history] CONNECTION",
     "Uploads FILE as the detector's configuration (\"sc s=N\" and the N bytes). Exit 0 when the\n"
-    "detector reports that it received all N bytes.");
+    "detector reports that it received all N bytes; the upload is then kept as \"sent\" in the\n"
+    "detector's history (history/ in the data folder), as the program does. A history that\n"
+    "cannot be written is told on standard error and does not fail the command.\n"
+    "  --no-history                 keep nothing in the history\n");
 const std::string SettingsHelp =
     "usage: kervola-cli settings FILE\n"
     "       kervola-cli settings FILE --set KEY=VALUE ... [--out OUT]\n"
@@ -196,8 +205,30 @@ int RunFirmware(std::vector<std::string>& args) {
     return ExitOk;
 }
 
+// Keeps a configuration in the detector's history as the program does; a failure to keep it
+// is told but never undoes the transfer.
+void KeepInHistory(const TSyncTarget& target, const std::string& kind, const std::string& text) {
+    THistoryStore store(ComputeDataFolder() + "history/");
+    // The program labels a detector with its address-book entry; a detector the book does not
+    // hold keeps the label it has.
+    std::string label = store.LabelOf(target.Host, target.Port);
+    std::vector<THostRec> book;
+    LoadHostsFile(ComputeDataFolder() + "hosts.ini", book);
+    for (const THostRec& r : book) {
+        if (r.Address == target.Host && r.Port == target.Port) {
+            label = r.Caption;
+            break;
+        }
+    }
+    std::string problem;
+    if (store.Keep(target.Host, target.Port, label, kind, text, problem) == TKeepResult::Failed)
+        std::cerr << "kervola-cli: " << TargetName(target) << ": history not written: " << problem
+                  << "\n";
+}
+
 int RunConfigGet(std::vector<std::string>& args) {
     std::string out, problem;
+    const bool noHistory = TakeFlag(args, "--no-history");
     const bool hasOut = TakeOption(args, "-o", out, problem);
     if (!problem.empty())
         return Usage(ConfigGetHelp, problem);
@@ -222,14 +253,17 @@ int RunConfigGet(std::vector<std::string>& args) {
     const std::string body(reinterpret_cast<const char*>(buffer.data()), n);
     if (!hasOut) {
         WriteBytes(body);
-        return ExitOk;
-    }
-    if (!WriteFileAtomic(out, body))
+    } else if (!WriteFileAtomic(out, body)) {
         return Fail(out, "cannot write the file");
+    }
+    // Only a document is history: the program keeps what it could read as one.
+    if (!noHistory && TXMLConfig().LoadFromText(body))
+        KeepInHistory(target, "read", body);
     return ExitOk;
 }
 
 int RunConfigPut(std::vector<std::string>& args) {
+    const bool noHistory = TakeFlag(args, "--no-history");
     TSyncTarget target;
     if (int usage = TakeTarget(args, ConfigPutHelp, target); usage >= 0)
         return usage;
@@ -253,6 +287,8 @@ int RunConfigPut(std::vector<std::string>& args) {
         return Fail(TargetName(target), "upload check failed: sent " +
                                             std::to_string(bytes.size()) +
                                             ", detector received " + std::to_string(received));
+    if (!noHistory)
+        KeepInHistory(target, "sent", bytes);
     return ExitOk;
 }
 

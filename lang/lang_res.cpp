@@ -194,6 +194,16 @@ constexpr std::array<TLangPair, LangTableSize> Table{{
     {"The zones file holds no sensor; nothing was changed.",
      "В файле зон нет датчиков; ничего не изменено."},
     {"The zones file could not be written:", "Не удалось записать файл зон:"},
+    {"ERROR: The detector did not confirm the upload within 10 seconds",
+     "ОШИБКА: Детектор не подтвердил загрузку за 10 секунд"},
+    {"ERROR: The connection closed before the detector confirmed the upload",
+     "ОШИБКА: Соединение закрылось до подтверждения загрузки детектором"},
+    {"The picture could not be saved to %1:", "Не удалось сохранить кадр в %1:"},
+    {"The picture could not be loaded from %1:", "Не удалось загрузить кадр из %1:"},
+    {"only .jpg, .jpeg and .bmp files hold pictures.",
+     "кадры хранятся только в файлах .jpg, .jpeg и .bmp."},
+    {"the file is not a picture that can be read.", "файл не является читаемым изображением."},
+    {"the picture is larger than 8192 pixels.", "изображение больше 8192 точек."},
 
 }};
 

@@ -164,6 +164,13 @@ enum TLangExtraIndex : int {
     ltZonesNotParsed,
     ltZonesNoSensor,
     ltZonesNotWritten,
+    ltUploadNoReply,
+    ltUploadConnectionLost,
+    ltPictureNotSaved,
+    ltPictureNotLoaded,
+    ltPictureWrongExtension,
+    ltPictureNotReadable,
+    ltPictureTooLarge,
 
     ltExtraAfter
 };

@@ -10,6 +10,7 @@ namespace {
 
 std::string Data;
 std::string Documents;
+std::string Start;
 bool Initialised = false;
 
 // Relative names from the environment are taken from the starting folder: the program leaves it
@@ -67,6 +68,10 @@ void InitFolders() {
     if (Initialised)
         return;
     Initialised = true;
+    std::error_code here;
+    const std::filesystem::path current = std::filesystem::current_path(here);
+    if (!here)
+        Start = WithSlash(current.string());
     Data = ComputeDataFolder();
     Documents = ComputeDocumentFolder();
     // A folder that cannot be made shows up later, when the address book is written.
@@ -90,6 +95,10 @@ const std::string& DataFolder() {
 
 const std::string& DocumentFolder() {
     return Documents;
+}
+
+const std::string& StartFolder() {
+    return Start;
 }
 
 std::string ExecutableFolder() {

@@ -16,6 +16,9 @@ std::string ComputeDataFolder();
 // Empty before InitFolders.
 const std::string& DataFolder();
 const std::string& DocumentFolder();
+// The current directory InitFolders found before it entered the data folder, with a trailing
+// "/": relative names the user typed at start are meant from there. Empty before InitFolders.
+const std::string& StartFolder();
 
 // The folders InitFolders takes, computed from the environment now without creating or entering
 // anything: for reports on where the program looks.

@@ -6,6 +6,7 @@
 #include "program/Prompts.h"
 #include "lang/lang_res.h"
 #include "safeconfig/SafeConfig.h"
+#include "zones/mm_timer.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -21,34 +22,44 @@ void TZelmont_box::AskConfigUpload() {
         return;
     SendingForm->setWindowTitle(Lang(ltLoadConfig) + " [" +
                                 QString::fromStdString(Config->GetTarget()) + "]");
-    SendingForm->TextLine()->setText(Lang(ltUploadConfigQuestion));
-    SendingForm->OkButton()->setEnabled(true);
-    SendingForm->OkButton()->setText(Lang(ltOK));
     SendingForm->CancelButton()->setText(Lang(ltCancel));
     SendingForm->ChangesButton()->setText(Lang(ltChangesButton));
+    // A second upload before the first is answered would make its reply ambiguous.
+    const bool waiting = UploadInFlight.has_value();
+    SendingForm->TextLine()->setText(Lang(waiting ? ltSendInProgress : ltUploadConfigQuestion));
+    SendingForm->OkButton()->setEnabled(!waiting);
+    SendingForm->OkButton()->setText(Lang(ltOK));
     PlaceSendingForm();
 }
 
 void TZelmont_box::UploadConfig() {
+    if (UploadInFlight)
+        return;
     SendingForm->TextLine()->setText(Lang(ltSendInProgress));
     SendingForm->OkButton()->setEnabled(false);
     const std::string text = Config->AsText();
+    OverdueUpload.reset(); // the next reply answers this upload
     if (MainClient->IsConnected())
-        UploadsInFlight.push_back(text); // nothing goes out otherwise
+        UploadInFlight = TUploadWait{text, 0}; // nothing goes out otherwise
     SendLine("sc s=" + std::to_string(text.size()));
     MainClient->Send(text);
 }
 
 void TZelmont_box::HandleUploadReply(const std::string& line) {
-    const std::string value = line.substr(line.find('=') + 1);
-    const long long stored = StrToInt64Def(value, -1);
+    const size_t eq = line.find('=');
+    const std::string value = eq == std::string::npos ? std::string() : line.substr(eq + 1);
+    const long long stored = eq == std::string::npos ? -1 : StrToInt64Def(value, -1);
     std::string sent;
-    const bool asked = !UploadsInFlight.empty();
-    if (asked) {
-        sent = std::move(UploadsInFlight.front());
-        UploadsInFlight.pop_front();
+    bool asked = true;
+    if (UploadInFlight) {
+        sent = std::move(UploadInFlight->Text);
+        UploadInFlight.reset();
+    } else if (OverdueUpload) {
+        sent = std::move(*OverdueUpload); // late, but its own reply
+        OverdueUpload.reset();
     } else {
         sent = Config->AsText(); // a reply nobody here asked for
+        asked = false;
     }
     if (stored >= 0 && static_cast<size_t>(stored) == sent.size()) {
         QString status = Lang(ltConfigUploaded) + QString::fromStdString(value);
@@ -63,6 +74,32 @@ void TZelmont_box::HandleUploadReply(const std::string& line) {
         SendingForm->TextLine()->setText(Lang(ltCannotUploadConfig));
     }
     PlaceSendingForm();
+}
+
+void TZelmont_box::WaitForUploadReply() {
+    if (!UploadInFlight)
+        return;
+    // Counted in the timer's own period, which a "gf" reply may have changed.
+    UploadInFlight->WaitedMs += MMTimer->Interval();
+    if (UploadInFlight->WaitedMs < UploadReplyTimeoutMs)
+        return;
+    OverdueUpload = std::move(UploadInFlight->Text);
+    UploadInFlight.reset();
+    SendingForm->TextLine()->setText(Lang(ltUploadNoReply));
+    SendingForm->OkButton()->setEnabled(true);
+    PlaceSendingForm();
+}
+
+void TZelmont_box::ForgetUpload() {
+    OverdueUpload.reset();
+    if (!UploadInFlight)
+        return;
+    UploadInFlight.reset();
+    // Told, not shown: the connection may be going because the windows are.
+    if (SendingForm) {
+        SendingForm->TextLine()->setText(Lang(ltUploadConnectionLost));
+        SendingForm->OkButton()->setEnabled(false);
+    }
 }
 
 void TZelmont_box::ShowTransferProgress(long long total, long long done) {

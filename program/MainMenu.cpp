@@ -305,6 +305,31 @@ void TZelmont_box::ImportZonesDialog() {
         Prompts->Inform(MainForm(), "KERVOLA", problem, QMessageBox::Warning);
 }
 
+namespace {
+
+QString PictureProblemText(int lead, const QString& file, const TFrameFileProblem& problem) {
+    QString reason;
+    switch (problem.Kind) {
+    case TFrameFileProblem::Extension:
+        reason = Lang(ltPictureWrongExtension);
+        break;
+    case TFrameFileProblem::NotPicture:
+        reason = Lang(ltPictureNotReadable);
+        break;
+    case TFrameFileProblem::TooLarge:
+        reason = Lang(ltPictureTooLarge);
+        break;
+    case TFrameFileProblem::NotOpened:
+    case TFrameFileProblem::NotWritten:
+    case TFrameFileProblem::None:
+        reason = problem.Detail;
+        break;
+    }
+    return Lang(lead).arg(file) + " " + reason;
+}
+
+} // namespace
+
 void TZelmont_box::SavePictureDialog(bool asShown) {
     std::vector<std::uint8_t> buffer;
     if (asShown)
@@ -312,14 +337,23 @@ void TZelmont_box::SavePictureDialog(bool asShown) {
     else
         buffer = FrameBuffer;
     const QString file = AskDataFile(ltSaveVideoFrame, PictureFilter, "jpg", true);
-    if (!file.isEmpty())
-        SaveFrame(file, buffer);
+    if (file.isEmpty())
+        return;
+    TFrameFileProblem problem;
+    if (!SaveFrame(file, buffer, &problem))
+        Prompts->Inform(MainForm(), "KERVOLA", PictureProblemText(ltPictureNotSaved, file, problem),
+                        QMessageBox::Warning);
 }
 
 void TZelmont_box::LoadPictureDialog() {
     const QString file = AskDataFile(ltLoadVideoFrame, PictureFilter, "jpg", false);
-    if (!file.isEmpty())
-        LoadFrame(file);
+    if (file.isEmpty())
+        return;
+    TFrameFileProblem problem;
+    if (!LoadFrame(file, &problem))
+        Prompts->Inform(MainForm(), "KERVOLA",
+                        PictureProblemText(ltPictureNotLoaded, file, problem),
+                        QMessageBox::Warning);
 }
 
 void TZelmont_box::HandleKeyDown(QKeyEvent* event) {

@@ -15,6 +15,8 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
 TForm1::TForm1(QStringList arguments, int language) : Arguments(std::move(arguments)) {
     QFont tahoma("Tahoma");
     tahoma.setPixelSize(14);
@@ -51,13 +53,18 @@ TForm1::~TForm1() {
     Box.reset();
 }
 
-std::string TForm1::StartupIniPath(const QStringList& arguments, const std::string& exeFolder) {
+std::string TForm1::StartupIniPath(const QStringList& arguments, const std::string& exeFolder,
+                                   const std::string& startFolder) {
     if (arguments.isEmpty())
         return {};
     const std::string first = arguments.first().toStdString();
-    if (first.find('/') != std::string::npos)
+    if (first.find('/') == std::string::npos)
+        return exeFolder + first;
+    // The program has left the folder it was started in for the data folder by now, so a
+    // relative path the user typed must be anchored where it was typed.
+    if (first.front() == '/' || startFolder.empty())
         return first;
-    return exeFolder + first;
+    return (std::filesystem::path(startFolder) / first).lexically_normal().string();
 }
 
 void TForm1::Startup() {
@@ -71,7 +78,8 @@ void TForm1::Startup() {
     book->LoadHosts();
     Auto->SetEntries(book->Labels());
     TAutostartSettings settings;
-    const int index = Auto->LoadAutostart(StartupIniPath(Arguments, ExecutableFolder()), &settings);
+    const int index = Auto->LoadAutostart(
+        StartupIniPath(Arguments, ExecutableFolder(), StartFolder()), &settings);
     move(settings.Left, settings.Top);
     resize(settings.Width, settings.Height);
     Box->ControlsEnabled = settings.ControlsEnabled;

@@ -34,8 +34,10 @@ public:
     TVideoControlForm* VideoForm() const;
 
     // The INI path of the start-up: the first argument, a bare name looked up beside the
-    // executable; empty without arguments.
-    static std::string StartupIniPath(const QStringList& arguments, const std::string& exeFolder);
+    // executable, a relative path with a folder taken from `startFolder` (the directory the
+    // program was started in; unchanged when it is empty); empty without arguments.
+    static std::string StartupIniPath(const QStringList& arguments, const std::string& exeFolder,
+                                      const std::string& startFolder = {});
 
     QString TitleText() const;
     // The deferred start-up; runs once, queued after the window is shown.

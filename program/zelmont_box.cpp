@@ -57,6 +57,8 @@ TZelmont_box::~TZelmont_box() {
     if (CleanForm)
         CleanForm->SetStateQuery({}, nullptr);
     MMTimer.reset();
+    // Nothing is told about an upload while the windows go.
+    UploadInFlight.reset();
     // The client reports its disconnection through us while it goes: let it go while we exist.
     MainClient.reset();
 }
@@ -89,7 +91,7 @@ bool TZelmont_box::OpenConnection(const std::string& host, int port, bool loadCo
     PendingPictures = 0;
     LastFrameTick = 0;
     LoadConfigOnConnect = loadConfig;
-    UploadsInFlight.clear();
+    ForgetUpload();
     ConnectionState = csConnecting;
     const bool started = MainClient->Connect(host, port);
     // A connect that cannot even start would otherwise leave "Connection in progress..." up for
@@ -105,7 +107,7 @@ void TZelmont_box::CloseConnection() {
     MainClient->Disconnect();
     // A connect still pending reports no disconnection: the state must not stay "connecting".
     ConnectionState = csNoConnection;
-    UploadsInFlight.clear();
+    ForgetUpload();
     if (!Editing)
         GreyMode = true;
     PaintView();
@@ -142,7 +144,7 @@ void TZelmont_box::HandleClientEvent(int event, std::string& data) {
         return;
     case ceDisconnected:
         ConnectionState = csNoConnection;
-        UploadsInFlight.clear();
+        ForgetUpload();
         return;
     case ceData:
         if (ConnectionState == csLoggingIn) {
@@ -166,12 +168,13 @@ void TZelmont_box::HandleClientEvent(int event, std::string& data) {
 
 void TZelmont_box::HandleClientError(int) {
     ConnectionState = csNoConnection;
-    UploadsInFlight.clear();
+    ForgetUpload();
 }
 
 void TZelmont_box::DropFaultyPeer() {
     MainClient->Disconnect();
     ConnectionState = csNoConnection;
+    ForgetUpload();
 }
 
 void TZelmont_box::ParseReplies(std::string& buffer) {
@@ -253,7 +256,9 @@ void TZelmont_box::HandleReplyLine(const std::string& line) {
         }
         PaintView();
     } else if (code == "sc") {
-        if (line.find('=') != std::string::npos)
+        // A reply that carries no count still answers the upload that waits: it confirms
+        // nothing, and no other reply will come for it.
+        if (line.find('=') != std::string::npos || UploadInFlight)
             HandleUploadReply(line);
     } else if (code == "gt") {
         HandleTimeReply(ParseTimeReply(rest));
@@ -303,6 +308,7 @@ void TZelmont_box::HandleTimerTick(TMMTimer* timer) {
     }
     if (ConnectionState <= csLoggingIn)
         return;
+    WaitForUploadReply();
     if (StartupCountdown > 0) {
         SendStartupCommand();
         return;

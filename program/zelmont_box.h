@@ -12,9 +12,9 @@
 #include <QPointer>
 #include <QString>
 
-#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QKeyEvent;
@@ -127,9 +127,16 @@ public:
     // Modal questions and file choices; replaced by a scripted answerer in tests.
     std::unique_ptr<TUserPrompts> Prompts;
     QPointer<QMenu> MainMenu;
-    // Texts of the uploads whose "sc" reply is still outstanding, oldest first: each reply is
-    // checked against the document it answers, not against the document of the moment.
-    std::deque<std::string> UploadsInFlight;
+    // One upload at a time waits for its "sc" reply, so a reply always answers the upload
+    // before it, never an older one whose reply was lost.
+    static constexpr unsigned UploadReplyTimeoutMs = 10000;
+    struct TUploadWait {
+        std::string Text; // what went out, checked against the count the detector reports
+        unsigned WaitedMs = 0;
+    };
+    std::optional<TUploadWait> UploadInFlight;
+    // An upload whose wait ran out: a reply that still comes belongs to it.
+    std::optional<std::string> OverdueUpload;
 
     // History of configurations, changes before upload, zones files.
     std::unique_ptr<TSafeConfig> SafeConfig;
@@ -167,6 +174,10 @@ private:
     void SavePictureDialog(bool asShown);
     void LoadPictureDialog();
     void PlaceSendingForm();
+    // Counts the wait for an upload's reply on each tick and ends it after the time-out.
+    void WaitForUploadReply();
+    // The connection went: the upload waiting on it will get no reply.
+    void ForgetUpload();
     void ExportZonesDialog();
     void ImportZonesDialog();
 

@@ -40,14 +40,32 @@ std::size_t FrameBytes(int width, int height) {
     return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
 }
 
-bool WriteFile(const QString& fileName, const std::vector<std::uint8_t>& bytes) {
+bool Refuse(TFrameFileProblem* problem, TFrameFileProblem::TKind kind, const QString& detail = {}) {
+    if (problem)
+        *problem = {kind, detail};
+    return false;
+}
+
+bool IsPictureExtension(const QString& extension) {
+    return extension == QLatin1String("bmp") || extension == QLatin1String("jpg") ||
+           extension == QLatin1String("jpeg");
+}
+
+bool WriteFile(const QString& fileName, const std::vector<std::uint8_t>& bytes,
+               TFrameFileProblem* problem) {
     if (bytes.empty())
-        return false;
+        return Refuse(problem, TFrameFileProblem::NotPicture);
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
+        return Refuse(problem, TFrameFileProblem::NotWritten, file.errorString());
     const qint64 size = static_cast<qint64>(bytes.size());
-    return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size;
+    if (file.write(reinterpret_cast<const char*>(bytes.data()), size) == size && file.flush())
+        return true;
+    // Half a picture under the chosen name would pass for a good one.
+    const QString reason = file.errorString();
+    file.close();
+    file.remove();
+    return Refuse(problem, TFrameFileProblem::NotWritten, reason);
 }
 
 // One row of blue-green-red pixels into 0xffRRGGBB words. The common case of a view as wide as
@@ -326,45 +344,48 @@ void TQuadImager::ShowTextFrame(const QString& text) {
     PaintView();
 }
 
-bool TQuadImager::LoadFrame(const QString& fileName) {
+bool TQuadImager::LoadFrame(const QString& fileName, TFrameFileProblem* problem) {
     const QString extension = QFileInfo(fileName).suffix().toLower();
+    if (!IsPictureExtension(extension))
+        return Refuse(problem, TFrameFileProblem::Extension);
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return Refuse(problem, TFrameFileProblem::NotOpened, file.errorString());
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return Refuse(problem, TFrameFileProblem::NotOpened, file.errorString());
     QImage picture;
     if (extension == QLatin1String("bmp")) {
-        if (!picture.load(fileName, "BMP"))
-            return false;
-    } else if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg")) {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
-        const QByteArray data = file.readAll();
+        if (!picture.loadFromData(data, "BMP"))
+            return Refuse(problem, TFrameFileProblem::NotPicture);
+    } else {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.constData());
         int width = 0;
         int height = 0;
         if (!Decoder.ReadSize(bytes, data.size(), width, height))
-            return false;
+            return Refuse(problem, TFrameFileProblem::NotPicture);
         picture = QImage(width, height, QImage::Format_RGB888);
         if (picture.isNull() || !Decoder.DecodeRGB(bytes, data.size(), picture.bits(), width,
                                                    picture.bytesPerLine(), height))
-            return false;
-    } else {
-        return false;
+            return Refuse(problem, TFrameFileProblem::NotPicture);
     }
     if (picture.width() > MaxFrameSide || picture.height() > MaxFrameSide)
-        return false;
+        return Refuse(problem, TFrameFileProblem::TooLarge);
     SetFrameBitmap(&picture);
     return true;
 }
 
-bool TQuadImager::SaveFrame(const QString& fileName,
-                            const std::vector<std::uint8_t>& buffer) const {
-    if (buffer.size() < FrameBytes(FrameWidth, FrameHeight))
-        return false;
+bool TQuadImager::SaveFrame(const QString& fileName, const std::vector<std::uint8_t>& buffer,
+                            TFrameFileProblem* problem) const {
     const QString extension = QFileInfo(fileName).suffix().toLower();
+    if (!IsPictureExtension(extension))
+        return Refuse(problem, TFrameFileProblem::Extension);
+    if (buffer.size() < FrameBytes(FrameWidth, FrameHeight))
+        return Refuse(problem, TFrameFileProblem::NotPicture);
     if (extension == QLatin1String("bmp"))
-        return WriteFile(fileName, EncodeBmp24(buffer.data(), FrameWidth, FrameHeight));
-    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
-        return WriteFile(fileName, EncodeJpeg(buffer.data(), FrameWidth, FrameHeight, 50, true));
-    return false;
+        return WriteFile(fileName, EncodeBmp24(buffer.data(), FrameWidth, FrameHeight), problem);
+    return WriteFile(fileName, EncodeJpeg(buffer.data(), FrameWidth, FrameHeight, 50, true),
+                     problem);
 }
 
 void TQuadImager::CaptureView(std::vector<std::uint8_t>& buffer) const {
@@ -575,7 +596,9 @@ void TQuadImager::DblClick() {
 }
 
 bool TQuadImager::MouseWheel(int delta, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
-    if (!Editing || !HasValidSelection())
+    // Touchpads open and close a scroll with events that turn nothing; taken as a turn they
+    // would shrink the zone or move its edge mark.
+    if (delta == 0 || !Editing || !HasValidSelection())
         return false;
     TQuadBase& zone = *Quad(SelectedIndex);
     if (!QuadContains(zone, LastPoint, ViewWidth, ViewHeight))

@@ -21,6 +21,13 @@
 
 class TQuadImager;
 
+// Why a picture file was not loaded or saved; the caller words it for the user.
+struct TFrameFileProblem {
+    enum TKind { None, Extension, NotOpened, NotPicture, TooLarge, NotWritten };
+    TKind Kind = None;
+    QString Detail; // the system's words for a failed open or write; empty otherwise
+};
+
 // The surface the imager paints on. Mouse input is handed to the imager once Attach has hooked
 // it; the wheel comes from the main form, not from here.
 class TExtraPanel final : public QWidget {
@@ -85,11 +92,13 @@ public:
     bool SetFrameJPEG(const std::uint8_t* data, std::size_t size);
     void SetFrameBitmap(const QImage* bitmap);
     void ShowTextFrame(const QString& text);
-    // By extension: .bmp, .jpg, .jpeg. False for other extensions and for unreadable files.
-    bool LoadFrame(const QString& fileName);
+    // By extension: .bmp, .jpg, .jpeg. False for other extensions and for unreadable files,
+    // with the reason in `problem` when given.
+    bool LoadFrame(const QString& fileName, TFrameFileProblem* problem = nullptr);
     // The buffer is in FrameBuffer layout at the current frame size. Other extensions write
-    // nothing and give false.
-    bool SaveFrame(const QString& fileName, const std::vector<std::uint8_t>& buffer) const;
+    // nothing and give false; a failed write leaves no file behind.
+    bool SaveFrame(const QString& fileName, const std::vector<std::uint8_t>& buffer,
+                   TFrameFileProblem* problem = nullptr) const;
     // The picture as shown (frame and zones) at the frame size, in FrameBuffer layout.
     void CaptureView(std::vector<std::uint8_t>& buffer) const;
 

@@ -6,6 +6,8 @@ cli=$(realpath "$1")
 sim=$(realpath "$2")
 dir=$(mktemp -d)
 source "$(dirname "$0")/testlib.sh"
+# The history of configurations lands in the data folder: never the user's own.
+export KERVOLA_DATA_DIR="$dir/data"
 
 start_sim sim
 conn=(--host 127.0.0.1 --port "$port")
@@ -37,6 +39,23 @@ printf 'not a document' > "$dir/bad.xml"
 err=$("$cli" config put "$dir/bad.xml" "${conn[@]}" 2>&1); rc=$?
 check "refused upload exit" 1 $rc
 check "refused upload text" "kervola-cli: 127.0.0.1:$port: upload check failed: sent 14, detector received 0" "$err"
+
+# The history holds what was read and what the detector confirmed, as the program keeps it:
+# the first read, the upload; reading back what was sent and the refused upload add nothing.
+kinds() { "$cli" history list "${conn[@]}" | cut -f2 | tr '\n' ' ' | sed 's/ $//'; }
+check "history of get and put" "read sent" "$(kinds)"
+newest=$("$cli" history list "${conn[@]}" | tail -1 | cut -f5)
+cmp -s "$newest" "$dir/up.xml"; check "history keeps what was sent" 0 $?
+cmp -s "$("$cli" history list "${conn[@]}" | head -1 | cut -f5)" "$dir/get"; check "history keeps what was read" 0 $?
+sed 's/UPLOADED/QUIET/' "$dir/get" > "$dir/quiet.xml"
+"$cli" config put "$dir/quiet.xml" --no-history "${conn[@]}"; check "config put --no-history" 0 $?
+"$cli" config get --no-history "${conn[@]}" | cmp -s - "$dir/quiet.xml"; check "config get --no-history" 0 $?
+check "--no-history keeps nothing" "read sent" "$(kinds)"
+mkdir -p "$dir/blocked" && : > "$dir/blocked/history" # a file where the folder belongs
+err=$(KERVOLA_DATA_DIR="$dir/blocked" "$cli" config get -o "$dir/blocked.xml" "${conn[@]}" 2>&1); rc=$?
+check "history not written: still a success" 0 $rc
+[[ "$err" == "kervola-cli: 127.0.0.1:$port: history not written: "* ]]; check "history not written: told" 0 $?
+cmp -s "$dir/blocked.xml" "$dir/quiet.xml"; check "history not written: configuration kept" 0 $?
 
 printf 'firmware bytes' > "$dir/fw.bin"
 "$cli" firmware "$dir/fw.bin" "${conn[@]}" 2> "$dir/progress"; check "firmware exit" 0 $?
@@ -79,6 +98,9 @@ check "no temporary files left" "" "$(ls "$dir" | grep tmp)"
 
 for c in "time get" "time set" "network get" "reboot app" "data delete" firmware "config get" "config put" settings; do
     $cli $c --help > /dev/null; check "$c --help" 0 $?
+done
+for c in "config get" "config put"; do
+    $cli $c --help | grep -q -- '--no-history'; check "$c --help names --no-history" 0 $?
 done
 
 finish

@@ -298,6 +298,26 @@ TEST_F(ZoneEditor, CtrlWheelDownOnATinyZoneChangesNothing) {
     EXPECT_GT(Corners(0)[2].X - Corners(0)[0].X, 0.105);
 }
 
+// Touchpads begin and end a scroll with wheel events that carry no delta.
+TEST_F(ZoneEditor, WheelWithoutDeltaChangesNothing) {
+    AddTwo();
+    Move(BothInside);
+    const TQuadPoints before = Corners(1);
+    const std::string document = Imager.Config->AsText();
+    const std::size_t steps = Imager.UndoSteps.UndoCount();
+    ChangeEvents.clear();
+    for (const Qt::KeyboardModifiers held :
+         {Qt::KeyboardModifiers(Qt::ControlModifier), Qt::KeyboardModifiers(Qt::ShiftModifier),
+          Qt::KeyboardModifiers(Qt::AltModifier), Qt::KeyboardModifiers(Qt::NoModifier)}) {
+        for (int i = 0; i < 3; ++i)
+            Wheel(0, held);
+        EXPECT_TRUE(Near(Corners(1), before, 0)) << "modifiers " << held.toInt();
+    }
+    EXPECT_EQ(Imager.Config->AsText(), document);
+    EXPECT_TRUE(ChangeEvents.empty());
+    EXPECT_EQ(Imager.UndoSteps.UndoCount(), steps);
+}
+
 struct TRotateCase {
     const char* Name;
     Qt::KeyboardModifiers Modifiers;

@@ -424,6 +424,18 @@ TEST(MainWindow, IniPathAndTitleBar) {
     EXPECT_EQ(TForm1::StartupIniPath({"site.ini"}, "/opt/k/"), "/opt/k/site.ini");
     EXPECT_EQ(TForm1::StartupIniPath({"./site.ini"}, "/opt/k/"), "./site.ini");
     EXPECT_EQ(TForm1::StartupIniPath({"/etc/k.ini", "x"}, "/opt/k/"), "/etc/k.ini");
+    // A path with a folder means the folder the program was started in, not the data folder.
+    struct {
+        const char* Argument;
+        const char* Path;
+    } started[] = {{"cfg/k.ini", "/home/u/cfg/k.ini"},
+                   {"./site.ini", "/home/u/site.ini"},
+                   {"../k.ini", "/home/k.ini"},
+                   {"/etc/k.ini", "/etc/k.ini"},
+                   {"site.ini", "/opt/k/site.ini"}};
+    for (const auto& r : started)
+        EXPECT_EQ(TForm1::StartupIniPath({r.Argument}, "/opt/k/", "/home/u/"), r.Path)
+            << r.Argument;
 
     TForm1 form;
     TZelmont_box& box = *form.Controller();

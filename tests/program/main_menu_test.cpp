@@ -287,6 +287,71 @@ TEST_F(MenuTest, PicturesSaveLoadAndANewSize) {
     EXPECT_EQ(Box->FrameHeight, 576);
 }
 
+// A picture that cannot be saved or loaded is told in a box naming the file and the reason, and
+// leaves no file behind and the frame as it was.
+TEST_F(MenuTest, PictureFileFailuresAreToldWithTheFileAndTheReason) {
+    const QString notFolder = Dir.path() + "/plain";
+    QFile plain(notFolder);
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write("not a folder");
+    plain.close();
+    const QString garbage = Dir.path() + "/garbage.jpg";
+    QFile bad(garbage);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("not a picture at all");
+    bad.close();
+    ASSERT_TRUE(QFile::copy(garbage, Dir.path() + "/garbage.bmp"));
+
+    struct Row {
+        const char* Name;
+        int Key;
+        Qt::KeyboardModifiers Mods;
+        QString File;
+        int Lead;
+        int Reason; // 0: the system's words
+    } rows[] = {
+        {"save into a file, not a folder", Qt::Key_F5, Qt::NoModifier, notFolder + "/f.jpg",
+         ltPictureNotSaved, 0},
+        {"save into a missing folder", Qt::Key_F5, Qt::AltModifier, Dir.path() + "/none/f.bmp",
+         ltPictureNotSaved, 0},
+        {"save as png", Qt::Key_F5, Qt::NoModifier, Dir.path() + "/f.png", ltPictureNotSaved,
+         ltPictureWrongExtension},
+        {"save without an extension", Qt::Key_F5, Qt::AltModifier, Dir.path() + "/f",
+         ltPictureNotSaved, ltPictureWrongExtension},
+        {"load a missing file", Qt::Key_F6, Qt::NoModifier, Dir.path() + "/absent.jpg",
+         ltPictureNotLoaded, 0},
+        {"load garbage as jpeg", Qt::Key_F6, Qt::NoModifier, garbage, ltPictureNotLoaded,
+         ltPictureNotReadable},
+        {"load garbage as bitmap", Qt::Key_F6, Qt::NoModifier, Dir.path() + "/garbage.bmp",
+         ltPictureNotLoaded, ltPictureNotReadable},
+        {"load a png", Qt::Key_F6, Qt::NoModifier, notFolder + ".png", ltPictureNotLoaded,
+         ltPictureWrongExtension},
+    };
+    const std::vector<std::uint8_t> frame = Box->FrameBuffer;
+    for (const Row& r : rows) {
+        User->Informed.clear();
+        User->Files = {r.File};
+        Key(r.Key, r.Mods);
+        ASSERT_EQ(User->Informed.size(), 1u) << r.Name;
+        const QString lead = Lang(r.Lead).arg(r.File) + " ";
+        const QString& told = User->Informed[0];
+        EXPECT_TRUE(told.startsWith(lead)) << r.Name << ": " << told.toStdString();
+        if (r.Reason)
+            EXPECT_EQ(told, lead + Lang(r.Reason)) << r.Name;
+        else
+            EXPECT_GT(told.size(), lead.size()) << r.Name << ": no reason given";
+        EXPECT_TRUE(r.Key == Qt::Key_F6 || !QFile::exists(r.File)) << r.Name;
+        EXPECT_TRUE(Box->FrameBuffer == frame) << r.Name;
+    }
+
+    // Good files are saved and loaded without a word.
+    User->Informed.clear();
+    User->Files = {Dir.path() + "/good.jpg", Dir.path() + "/good.jpg"};
+    Key(Qt::Key_F5);
+    Key(Qt::Key_F6);
+    EXPECT_TRUE(User->Informed.empty());
+}
+
 TEST_F(MenuTest, UploadReplyIsCheckedAgainstItsOwnDocument) {
     StartSim();
     Box->Config->CreateDefault("Kervola 5.01", "ZELMONT_SF");
@@ -301,8 +366,8 @@ TEST_F(MenuTest, UploadReplyIsCheckedAgainstItsOwnDocument) {
     Box->UploadConfig();
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltSendInProgress));
     EXPECT_FALSE(Box->SendingForm->OkButton()->isEnabled());
-    ASSERT_EQ(Box->UploadsInFlight.size(), 1u);
-    EXPECT_EQ(Box->UploadsInFlight.front().size(), 5321u);
+    ASSERT_TRUE(Box->UploadInFlight.has_value());
+    EXPECT_EQ(Box->UploadInFlight->Text.size(), 5321u);
 
     // An edit before the reply arrives must not turn the good upload into an error.
     pad->Text += "edited meanwhile";
@@ -310,16 +375,16 @@ TEST_F(MenuTest, UploadReplyIsCheckedAgainstItsOwnDocument) {
         WaitUntil([&] { return Box->SendingForm->TextLine()->text() != Lang(ltSendInProgress); }));
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltConfigUploaded) + "5321");
     EXPECT_EQ(Box->SendingForm->CancelButton()->text(), "Готово");
-    EXPECT_TRUE(Box->UploadsInFlight.empty());
+    EXPECT_FALSE(Box->UploadInFlight.has_value());
 
-    Box->UploadsInFlight.push_back(std::string(5321, 'x'));
+    Box->UploadInFlight = TZelmont_box::TUploadWait{std::string(5321, 'x')};
     Box->HandleUploadReply("sc s=5320");
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), "ОШИБКА: Не удалось загрузить конфигурацию");
 
     // Nothing goes out without a connection, so nothing is waited for.
     Box->CloseConnection();
     Box->UploadConfig();
-    EXPECT_TRUE(Box->UploadsInFlight.empty());
+    EXPECT_FALSE(Box->UploadInFlight.has_value());
 }
 
 TEST_F(MenuTest, EditedSavedReopenedAndUploadedArrivesByteForByte) {

@@ -14,7 +14,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -109,6 +111,30 @@ TEST_F(StartupTest, AutostartDialogKeepsOneCheckAndSavesGeometry) {
     EXPECT_NE(text.find("HEIGHT=600\n"), std::string::npos);
     EXPECT_NE(text.find("CONTROLS=ON\n"), std::string::npos); // never written, kept
     EXPECT_EQ(TAutoForm::IniPath(""), "kervola.ini");
+}
+
+// The program enters the data folder at start; "cfg/k.ini" still means the folder it was
+// started in, for reading and for the dialog's "Ok".
+TEST_F(StartupTest, RelativeIniPathWithAFolderIsTakenFromTheStartingFolder) {
+    ASSERT_FALSE(StartFolder().empty());
+    ASSERT_NE(StartFolder(), DataFolder());
+    QTemporaryDir started(QString::fromStdString(StartFolder()) + "ini-XXXXXX");
+    ASSERT_TRUE(started.isValid());
+    const QString relative =
+        QDir(QString::fromStdString(StartFolder())).relativeFilePath(started.path()) + "/k.ini";
+    ASSERT_FALSE(relative.startsWith('/'));
+    const std::string file = started.filePath("k.ini").toStdString();
+    std::ofstream(file, std::ios::binary) << "[AUTOSTART]\nCONNECTION=-1\nWIDTH=640\nHEIGHT=480\n";
+    TForm1 form({relative});
+    form.Startup();
+    EXPECT_EQ(form.size(), QSize(640, 480));
+
+    form.resize(800, 600);
+    QPushButton* ok = form.AutoForm()->findChild<QPushButton*>();
+    ASSERT_NE(ok, nullptr);
+    ok->click();
+    EXPECT_NE(ReadFile(file).find("WIDTH=800"), std::string::npos) << ReadFile(file);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(DataFolder()) + relative));
 }
 
 TEST_F(StartupTest, CloseAsksOnlyWithControls) {

@@ -16,6 +16,7 @@
 #include "safeconfig/HistoryForm.h"
 #include "safeconfig/SafeConfig.h"
 #include "settings/Settings_form.h"
+#include "zones/mm_timer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -153,7 +154,7 @@ TEST_F(SafeConfigTest, HistoryAfterReadConfirmedAndRefusedUploadAndIdenticalRead
     EXPECT_EQ(ReadAll(files[1].Path), edited);
 
     // A refused upload is not kept as sent.
-    Box->UploadsInFlight.push_back(edited + "more");
+    Box->UploadInFlight = TZelmont_box::TUploadWait{edited + "more"};
     Box->HandleUploadReply("sc s=0");
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltCannotUploadConfig));
     EXPECT_EQ(History().size(), 2u);
@@ -239,6 +240,73 @@ TEST_F(SafeConfigTest, AFailedHistoryWriteIsToldOnceAndTheUploadGoesOn) {
     const QString second = Upload();
     EXPECT_EQ(second, Lang(ltConfigUploaded) + QString::number(Box->Config->AsText().size()));
     EXPECT_EQ(Detector(), Box->Config->AsText());
+}
+
+// The simulator stores every upload but answers only every other one: the second upload's reply
+// is lost. Its wait ends with a message, and the third upload is judged by its own reply.
+TEST_F(SafeConfigTest, ALostUploadReplyTimesOutAndSpoilsNoLaterUpload) {
+    Sim->stop();
+    Sim = std::make_unique<SimProcess>(std::vector<std::string>{"--drop-sc", "2"});
+    ASSERT_GT(Sim->port(), 0);
+    Connect();
+    Box->DeleteSelected();
+    const std::string first = Box->Config->AsText();
+    EXPECT_EQ(Upload(), Lang(ltConfigUploaded) + QString::number(first.size()));
+
+    Box->DeleteSelected();
+    const std::string lost = Box->Config->AsText();
+    Box->AskConfigUpload();
+    Box->SendingForm->OkButton()->click();
+    ASSERT_TRUE(Box->UploadInFlight.has_value());
+    // No second upload goes out while one waits: its reply could not be told apart.
+    Box->AskConfigUpload();
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltSendInProgress));
+    EXPECT_FALSE(Box->SendingForm->OkButton()->isEnabled());
+    Box->UploadConfig();
+    ASSERT_TRUE(WaitUntil([&] { return Detector() == lost; }));
+    EXPECT_EQ(Box->UploadInFlight->Text, lost);
+    // The wait is counted in timer ticks; these are the time-out's worth, whatever the timer
+    // itself adds meanwhile.
+    const unsigned ticks = TZelmont_box::UploadReplyTimeoutMs / Box->Timer()->Interval();
+    for (unsigned i = 0; i < ticks && Box->UploadInFlight; ++i)
+        Box->HandleTimerTick(Box->Timer());
+    EXPECT_FALSE(Box->UploadInFlight.has_value());
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltUploadNoReply));
+    EXPECT_TRUE(Box->SendingForm->OkButton()->isEnabled());
+    EXPECT_EQ(History().size(), 2u); // unconfirmed: not kept as sent
+
+    // A document as long as the lost one but not the same: only its own reply may confirm it.
+    Box->SelectedIndex = 0;
+    ASSERT_TRUE(Box->ChangeSelectedId("9"));
+    const std::string good = Box->Config->AsText();
+    ASSERT_EQ(good.size(), lost.size());
+    ASSERT_NE(good, lost);
+    EXPECT_EQ(Upload(), Lang(ltConfigUploaded) + QString::number(good.size()));
+    EXPECT_EQ(Detector(), good);
+    auto files = History();
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files.back().Kind, "sent");
+    EXPECT_EQ(ReadAll(files.back().Path), good);
+
+    // A reply without a count answers the waiting upload as a refusal, at once.
+    Box->UploadInFlight = TZelmont_box::TUploadWait{"x"};
+    std::string reply = "sc\r\n";
+    Box->HandleClientEvent(ceData, reply);
+    EXPECT_FALSE(Box->UploadInFlight.has_value());
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltCannotUploadConfig));
+
+    // A reply that comes after the time-out belongs to the upload that timed out.
+    Box->OverdueUpload = lost;
+    Box->HandleUploadReply("sc s=" + std::to_string(lost.size()));
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(),
+              Lang(ltConfigUploaded) + QString::number(lost.size()));
+    EXPECT_EQ(ReadAll(History().back().Path), lost);
+
+    // A connection that goes while an upload waits ends the wait too.
+    Box->UploadInFlight = TZelmont_box::TUploadWait{good};
+    Box->CloseConnection();
+    EXPECT_FALSE(Box->UploadInFlight.has_value());
+    EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltUploadConnectionLost));
 }
 
 TEST_F(SafeConfigTest, ZonesExportedAndImportedKeepTheOtherObjects) {

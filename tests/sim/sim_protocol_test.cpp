@@ -516,6 +516,26 @@ TEST(SimFaults, EachFaultDoesWhatItSays) {
         EXPECT_EQ(pictures, 2);
     }
     {
+        // Every second upload is stored, but its reply is lost.
+        SimProcess sim({"--drop-sc", "2"});
+        auto c = logged_in(sim);
+        const auto stored = c->block("gc");
+        ASSERT_TRUE(stored);
+        const std::string upload =
+            "sc s=" + std::to_string(stored->second.size()) + "\r\n" + stored->second + "gv\r\n";
+        c->send(upload + upload + upload);
+        std::vector<std::string> replies;
+        for (int gv = 0; gv < 3;) {
+            auto l = c->line();
+            ASSERT_TRUE(l);
+            const bool version = l->rfind("gv", 0) == 0;
+            gv += version;
+            replies.push_back(version ? "gv" : *l);
+        }
+        const std::string answered = "sc s=" + std::to_string(stored->second.size());
+        EXPECT_EQ(replies, (std::vector<std::string>{answered, "gv", "gv", answered, "gv"}));
+    }
+    {
         SimProcess sim({"--split", "500", "--slow-ms", "80"});
         auto c = logged_in(sim);
         const auto start = std::chrono::steady_clock::now();

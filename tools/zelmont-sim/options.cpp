@@ -37,7 +37,7 @@ std::string usage_text() {
            "                   [--records N] [--seed N] [--log FILE]\n"
            "                   [--level cycle|high|low|none]\n"
            "                   [--detectors N] [--write-hosts FILE]\n"
-           "                   [--drop-gp K] [--slow-ms N] [--split N] [--garbage]\n"
+           "                   [--drop-gp K] [--drop-sc K] [--slow-ms N] [--split N] [--garbage]\n"
            "                   [--close-mid-body] [--huge-announce]\n"
            "       zelmont-sim --help | --version\n";
 }
@@ -107,6 +107,8 @@ std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
             o.write_hosts = value;
         else if (arg == "--drop-gp")
             ok = number(0, 1000000, o.drop_gp);
+        else if (arg == "--drop-sc")
+            ok = number(0, 1000000, o.drop_sc);
         else if (arg == "--slow-ms")
             ok = number(0, 60000, o.slow_ms);
         else if (arg == "--split")

@@ -39,6 +39,7 @@ struct SimOptions {
 
     // Faults for reliability tests; 0 / false = off.
     int drop_gp = 0;
+    int drop_sc = 0;
     int slow_ms = 0;
     int split = 0;
     bool garbage = false;

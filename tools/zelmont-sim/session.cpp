@@ -161,9 +161,13 @@ void Session::take_body() {
         return;
     phase_ = Phase::Lines;
     switch (body_.kind) {
-    case BodyRequest::Config:
-        apply(detector_.config_received(std::move(body_bytes_)));
+    case BodyRequest::Config: {
+        SimOutcome stored = detector_.config_received(std::move(body_bytes_));
+        // fault: the document is taken, but its "sc" reply is lost
+        if (options_.drop_sc <= 0 || ++sc_uploads_ % options_.drop_sc != 0)
+            apply(std::move(stored));
         break;
+    }
     case BodyRequest::Update:
         apply(detector_.update_received(body_, body_sum_ & 0xFFFF));
         break;

@@ -94,6 +94,7 @@ private:
     bool data_mode_ = false;
     bool closed_ = false;
     unsigned gp_requests_ = 0;
+    unsigned sc_uploads_ = 0;
     unsigned replies_ = 0;
     unsigned bodies_ = 0;
 };
