@@ -121,8 +121,8 @@ class TRecording {
 public:
     explicit TRecording(const TRecordOptions& options)
         : Options(options), Recorder(1, 25, options.Codec, options.File) {
-        // Every picture received becomes a frame: the command line waits rather than drop.
-        Recorder.DropWhenBusy = false;
+        // Every picture received becomes one frame: the command line waits rather than repeat.
+        Recorder.Live = false;
         // Live view: editing off, so no zone is selected; not grey; the info strip on.
         Live.Zones.SelectedIndex = -1;
         Live.Zones.GreyMode = false;

@@ -159,6 +159,17 @@ constexpr std::array<TLangPair, LangTableSize> Table{{
 
     // Recording
     {"Time stamp", "Метка времени"},
+    {"Cannot record: the codec %1 does not take a picture of %2 x %3 pixels.",
+     "Запись невозможна: кодек %1 не принимает изображение %2 x %3 точек."},
+    {"Cannot record: the file %1 cannot be created.",
+     "Запись невозможна: не удаётся создать файл %1."},
+    {"Cannot record: no memory for a picture of %1 x %2 pixels.",
+     "Запись невозможна: нет памяти для изображения %1 x %2 точек."},
+    {"Recording stopped: the file %1 cannot be written.",
+     "Запись остановлена: не удаётся записать файл %1."},
+    {"Repeats of the previous frame: %1 of %2 (the computer could not record these frames in "
+     "time).",
+     "Повторы предыдущего кадра: %1 из %2 (компьютер не успел записать эти кадры вовремя)."},
 
     // Terminal
 

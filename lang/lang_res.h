@@ -135,6 +135,11 @@ enum TLangExtraIndex : int {
 
     // Recording
     ltTimeStamp,
+    ltRecordCodecFailed,
+    ltRecordFileFailed,
+    ltRecordNoMemory,
+    ltRecordWriteFailed,
+    ltRecordRepeats,
 
     // Terminal
 

@@ -1,5 +1,6 @@
 #include "recording/AviFromBitmaps.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <sys/resource.h>
@@ -26,23 +27,29 @@ const std::uint8_t* SourceRow(const std::uint8_t* bits, std::size_t stride, int 
     return bits + static_cast<std::size_t>(stored) * stride;
 }
 
-// The source into the bitmap-layout frame buffer: 24 bits, bottom-up, rows padded to 4 bytes. A
-// source of another size is stretched nearest-neighbour, as the view stretches its frame.
+// The source into the bitmap-layout frame buffer (24 bits, bottom-up, rows padded to 4 bytes), as
+// a picture of pictureW x pictureH in the frame's top-left corner; what lies outside the frame is
+// cut, what the picture leaves of the frame is not touched. A source of another size is stretched
+// nearest-neighbour, as the view stretches its frame.
 void CopyToBitmap(const std::uint8_t* bits, int srcW, int srcH, std::size_t stride,
-                  TPixelLayout layout, std::uint8_t* target, int width, int height) {
-    const std::size_t rowBytes = DibRowBytes(width);
+                  TPixelLayout layout, std::uint8_t* target, int frameW, int frameH, int pictureW,
+                  int pictureH) {
+    const std::size_t rowBytes = DibRowBytes(frameW);
     const int pixelBytes = layout == TPixelLayout::Bgr24BottomUp ? 3 : 4;
+    const int width = std::min(frameW, pictureW);
+    const int height = std::min(frameH, pictureH);
     for (int y = 0; y < height; ++y) {
-        const int sy = static_cast<int>(static_cast<long long>(y) * srcH / height);
+        const int sy = static_cast<int>(static_cast<long long>(y) * srcH / pictureH);
         const std::uint8_t* src = SourceRow(bits, stride, srcH, layout, sy);
-        std::uint8_t* dst = target + static_cast<std::size_t>(height - 1 - y) * rowBytes;
-        if (srcW == width && pixelBytes == 3) {
+        std::uint8_t* dst = target + static_cast<std::size_t>(frameH - 1 - y) * rowBytes;
+        if (srcW == pictureW && pixelBytes == 3) {
             std::memcpy(dst, src, static_cast<std::size_t>(width) * 3);
             continue;
         }
         for (int x = 0; x < width; ++x) {
-            const int sx =
-                srcW == width ? x : static_cast<int>(static_cast<long long>(x) * srcW / width);
+            const int sx = srcW == pictureW
+                               ? x
+                               : static_cast<int>(static_cast<long long>(x) * srcW / pictureW);
             const std::uint8_t* p = src + static_cast<std::size_t>(sx) * pixelBytes;
             dst[3 * x] = p[0];
             dst[3 * x + 1] = p[1];
@@ -104,6 +111,8 @@ std::int32_t TAviFromBitmaps::Fail(const char* message) {
 std::int32_t TAviFromBitmaps::AddFrame(const TBitmapView& bitmap) {
     switch (State) {
     case 1:
+        // The film's time starts with its first frame.
+        Started = Clock();
         // The movie takes the first frame's size; frames are recorded as 24-bit pixels.
         if (Open(bitmap.Width, bitmap.Height, 24) != S_OK) {
             Close();
@@ -121,28 +130,36 @@ std::int32_t TAviFromBitmaps::AddFrame(const TBitmapView& bitmap) {
 std::int32_t TAviFromBitmaps::Open(int width, int height, int bitsPerPixel) {
     if (width <= 0 || height <= 0 || width > MaxSide || height > MaxSide)
         return Fail(AviNoMemory);
+    // Every check that can be made comes before the file is created: a recording that cannot
+    // start must not cost the recording that file already holds, nor leave an empty file.
+    if (bitsPerPixel != 24 || Rate <= 0 || Scale <= 0)
+        return Fail(AviNoStreamFormat);
+    int frameW = width, frameH = height;
+    TVideoEncoder::FitFrame(Codec, frameW, frameH);
     try {
-        FrameBuffer.assign(DibRowBytes(width) * static_cast<std::size_t>(height), 0);
+        // Zeros: where the picture does not reach, the frame stays black.
+        FrameBuffer.assign(DibRowBytes(frameW) * static_cast<std::size_t>(frameH), 0);
     } catch (const std::bad_alloc&) {
         return Fail(AviNoMemory);
     }
-    // The codec is asked before the file is created: a codec that cannot be had must not cost
-    // the recording that file already holds.
     Encoder = std::make_unique<TVideoEncoder>();
-    if (!Encoder->Open(Codec, width, height))
+    if (!Encoder->Open(Codec, frameW, frameH))
         return Fail(AviNoCompressedStream);
     Writer = std::make_unique<TAviWriter>(RiffLimit);
     if (!Writer->Create(FileName))
         return Fail(AviNoMovieFile);
-    if (bitsPerPixel != 24 || Rate <= 0 || Scale <= 0)
-        return Fail(AviNoStreamFormat);
     TAviStreamFormat format = Encoder->StreamFormat();
     format.Rate = static_cast<std::uint32_t>(Rate);
     format.Scale = static_cast<std::uint32_t>(Scale);
-    if (!Writer->BeginStream(format))
+    if (!Writer->BeginStream(format)) {
+        Writer->Discard();
         return Fail(AviNoVideoStream);
-    Width = width;
-    Height = height;
+    }
+    Width = frameW;
+    Height = frameH;
+    PictureWidth = width;
+    PictureHeight = height;
+    Repeated = 0;
     Stopping = false;
     Broken = false;
     Worker = std::thread([this] { EncoderLoop(); });
@@ -155,15 +172,22 @@ std::int32_t TAviFromBitmaps::WriteFrame(const TBitmapView& bitmap) {
         Close();
         return E_FAIL;
     }
+    // A live frame takes the frame period the clock is in; the periods since the last frame
+    // repeat that one. A tick that comes early still gets a frame of its own.
+    const long long place = Live ? std::max(FrameIndex, ClockPlace()) : FrameIndex;
     TSlot slot;
     {
         std::unique_lock<std::mutex> hold(Lock);
-        if (Queue.size() >= QueueLimit) {
-            if (DropWhenBusy) {
-                ++Dropped;
+        AddRepeats(place - FrameIndex);
+        FrameIndex = place;
+        if (QueuedPictures >= QueueLimit) {
+            if (Live) {
+                // Too late for the encoder: the frame keeps its place as a repeat.
+                AddRepeats(1);
+                ++FrameIndex;
                 return S_OK;
             }
-            Room.wait(hold, [this] { return Queue.size() < QueueLimit || Broken; });
+            Room.wait(hold, [this] { return QueuedPictures < QueueLimit || Broken; });
         }
         if (!Pool.empty()) {
             slot = std::move(Pool.back());
@@ -179,22 +203,46 @@ std::int32_t TAviFromBitmaps::WriteFrame(const TBitmapView& bitmap) {
     const std::size_t bytes = StoredBytes(bitmap);
     slot.Bytes.resize(bytes);
     std::memcpy(slot.Bytes.data(), bitmap.Bits, bytes);
+    slot.Picture = true;
     slot.Width = bitmap.Width;
     slot.Height = bitmap.Height;
     slot.Stride = bitmap.Stride;
     slot.Layout = bitmap.Layout;
+    slot.Repeats = 0;
     {
         std::lock_guard<std::mutex> hold(Lock);
         Queue.push_back(std::move(slot));
+        ++QueuedPictures;
     }
     Wake.notify_one();
     ++FrameIndex;
     return S_OK;
 }
 
+long long TAviFromBitmaps::ClockPlace() const {
+    const long long elapsed =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock() - Started).count();
+    if (elapsed <= 0)
+        return 0;
+    return elapsed * Rate / (Scale * 1'000'000'000LL);
+}
+
+void TAviFromBitmaps::AddRepeats(long long count) {
+    if (count <= 0)
+        return;
+    // Behind the last queued picture, or, when the encoder has taken everything, on their own:
+    // either way they follow the frame the film showed last.
+    if (Queue.empty())
+        Queue.push_back(TSlot{});
+    Queue.back().Repeats += count;
+    Repeated += count;
+}
+
 bool TAviFromBitmaps::Record(const TSlot& frame) {
+    if (BeforeEncode)
+        BeforeEncode();
     CopyToBitmap(frame.Bytes.data(), frame.Width, frame.Height, frame.Stride, frame.Layout,
-                 FrameBuffer.data(), Width, Height);
+                 FrameBuffer.data(), Width, Height, PictureWidth, PictureHeight);
     bool key = true;
     if (!Encoder->Encode(FrameBuffer.data(), Sample, key))
         return false;
@@ -215,11 +263,18 @@ void TAviFromBitmaps::EncoderLoop() {
                 return;
             frame = std::move(Queue.front());
             Queue.pop_front();
+            if (frame.Picture)
+                --QueuedPictures;
         }
         // After a failure the rest of the queue is only emptied: the file ends where it broke.
-        if (!Broken && !Record(frame))
+        if (!Broken && frame.Picture && !Record(frame))
             Broken = true;
-        {
+        // Empty samples: every codec here, and the players checked (ffmpeg, uncompressed
+        // frames included, with the index or without), show the previous frame for them.
+        for (long long i = 0; i < frame.Repeats && !Broken; ++i)
+            if (!Writer->WriteSample(nullptr, 0, false))
+                Broken = true;
+        if (frame.Picture) {
             std::lock_guard<std::mutex> hold(Lock);
             Pool.push_back(std::move(frame));
         }
@@ -228,16 +283,26 @@ void TAviFromBitmaps::EncoderLoop() {
 }
 
 void TAviFromBitmaps::Close() {
+    const bool ending = State == 2 && LastError == AviMethodSucceeded;
     State = 0;
     if (Worker.joinable()) {
         {
             std::lock_guard<std::mutex> hold(Lock);
+            // A live film runs until it stops, also when the last ticks never came.
+            if (ending && Live && !Broken) {
+                const long long owed = ClockPlace() - FrameIndex;
+                AddRepeats(owed);
+                FrameIndex += std::max(0LL, owed);
+            }
             Stopping = true;
         }
         Wake.notify_all();
         Worker.join();
     }
     Encoder.reset();
+    // A film without one frame (its first picture could not be compressed) is no film.
+    if (Writer && Writer->IsOpen() && Writer->Frames() == 0)
+        Writer->Discard();
     // A frame that failed on the encoder thread, or an index that could not be written, is
     // still reported to whoever looks after the end.
     const bool finished = !(Writer && Writer->IsOpen()) || Writer->Finish();
@@ -247,5 +312,6 @@ void TAviFromBitmaps::Close() {
     FrameBuffer.clear();
     FrameBuffer.shrink_to_fit();
     Queue.clear();
+    QueuedPictures = 0;
     Pool.clear();
 }

@@ -1,16 +1,19 @@
 #pragma once
-// The recorder: opens the movie on its first frame with that frame's size, compresses every
-// frame with the chosen codec into one sample, and finishes the file when it is closed or
-// destroyed. Compression runs on a thread of its own behind a bounded queue, so the caller (the
-// GUI's tick) only copies the picture. Toolkit-free.
+// The recorder: opens the movie on its first frame with that frame's size (grown or cut by at most
+// a few pixels to what the codec takes), compresses every frame with the chosen codec into one
+// sample, and finishes the file when it is closed or destroyed. Compression runs on a thread of
+// its own behind a bounded queue, so the caller (the GUI's tick) only copies the picture.
+// Toolkit-free.
 
 #include "recording/AviWriter.h"
 #include "recording/VideoEncoder.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -51,6 +54,8 @@ std::string VideoTimeCode(long long counter);
 
 class TAviFromBitmaps {
 public:
+    using TClock = std::function<std::chrono::steady_clock::time_point()>;
+
     // Frames waiting for the encoder; at 25 frames a second this is a third of a second.
     static constexpr std::size_t QueueLimit = 8;
     static_assert(QueueLimit > 0);
@@ -69,9 +74,17 @@ public:
     int State = 1;            // 1 created, 2 movie open, 0 closed or failed
     long long FrameIndex = 0; // position of the next frame in the stream
     std::string LastError;    // "Method Succeeded" until something fails
-    // True (the live view): a frame that finds the queue full is dropped and counted, so the
-    // caller never waits. False: the caller waits for room, and every frame is written.
-    bool DropWhenBusy = true;
+    // True (the live view): the film keeps the clock's time, because traffic films are used to
+    // measure time and speed. Every frame period that passes without a frame, and a frame that
+    // finds the encoder behind, is written as a repeat of the previous frame (an empty sample),
+    // so the caller never waits and the film never runs short. False (the command line): every
+    // frame offered is one frame, and the caller waits for room.
+    bool Live = true;
+    // The clock a live film keeps; tests run it by hand.
+    TClock Clock = std::chrono::steady_clock::now;
+    // Called on the encoder thread before each picture is compressed; tests slow the encoder
+    // down with it. Set before the first frame.
+    std::function<void()> BeforeEncode;
     // Size of each RIFF chunk before the next one starts (smaller only to test long files).
     std::uint64_t RiffLimit = TAviWriter::DefaultRiffLimit;
 
@@ -82,25 +95,39 @@ public:
     // Writes what is queued, finishes the file and releases everything; State 0.
     void Close();
 
-    long long DroppedFrames() const { return Dropped; }
+    // Frames of the film that repeat the previous one: frame periods without a frame of their
+    // own, and frames that found the encoder behind.
+    long long RepeatedFrames() const { return Repeated; }
+    // The film's frame size, which the codec may have rounded from the first picture's.
     int FrameWidth() const { return Width; }
     int FrameHeight() const { return Height; }
 
 private:
+    // A picture to compress, or none; then as many repeats of the film's previous frame.
     struct TSlot {
+        bool Picture = false;
         std::vector<std::uint8_t> Bytes;
         int Width = 0;
         int Height = 0;
         std::size_t Stride = 0;
         TPixelLayout Layout = TPixelLayout::Bgrx32TopDown;
+        long long Repeats = 0;
     };
 
     std::int32_t Fail(const char* message);
     void EncoderLoop();
     bool Record(const TSlot& frame);
+    // The frame period the clock is in, counted from the first frame.
+    long long ClockPlace() const;
+    // Lock held.
+    void AddRepeats(long long count);
 
-    int Width = 0;
+    int Width = 0; // of the film's frames
     int Height = 0;
+    int PictureWidth = 0; // of the first picture, which every frame is scaled to
+    int PictureHeight = 0;
+    std::chrono::steady_clock::time_point Started;
+    long long Repeated = 0;
     std::unique_ptr<TAviWriter> Writer;
     std::unique_ptr<TVideoEncoder> Encoder;
     std::vector<std::uint8_t> FrameBuffer; // the frame in bitmap layout; encoder thread only
@@ -110,9 +137,9 @@ private:
     std::condition_variable Wake; // a frame is queued, or the end
     std::condition_variable Room; // a frame left the queue
     std::deque<TSlot> Queue;
-    std::vector<TSlot> Pool; // buffers of written frames, reused
+    std::size_t QueuedPictures = 0; // of Queue, bounded by QueueLimit
+    std::vector<TSlot> Pool;        // buffers of written frames, reused
     bool Stopping = false;
     std::atomic<bool> Broken{false};
     std::thread Worker;
-    long long Dropped = 0;
 };

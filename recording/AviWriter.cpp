@@ -1,7 +1,9 @@
 #include "recording/AviWriter.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
@@ -70,6 +72,7 @@ bool TAviWriter::Create(const std::string& path) {
     File = std::fopen(path.c_str(), "wb");
     if (!File)
         return false;
+    Path = path;
     // Frames go out in large pieces; a big buffer keeps the number of system calls low.
     std::setvbuf(File, nullptr, _IOFBF, 1 << 20);
     Failed = false;
@@ -336,4 +339,15 @@ bool TAviWriter::Finish() {
     File = nullptr;
     Failed = !ok;
     return ok;
+}
+
+void TAviWriter::Discard() {
+    if (!File)
+        return;
+    struct stat info {};
+    const bool regular = ::fstat(::fileno(File), &info) == 0 && S_ISREG(info.st_mode);
+    std::fclose(File);
+    File = nullptr;
+    if (regular)
+        ::unlink(Path.c_str());
 }

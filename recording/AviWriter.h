@@ -46,9 +46,12 @@ public:
     // Reserves the header of the stream; false when it cannot be written.
     bool BeginStream(const TAviStreamFormat& format);
     // One sample; false when it cannot be written (the file is then finished as far as it got).
+    // An empty sample is the AVI way of saying "no change": players show the previous frame.
     bool WriteSample(const std::uint8_t* data, std::size_t size, bool keyFrame);
     // Indexes, sizes and headers; closes the file. False when any write failed.
     bool Finish();
+    // Closes the file unfinished and deletes it (a regular file only: the path may name a device).
+    void Discard();
 
     bool IsOpen() const { return File != nullptr; }
     std::uint32_t Frames() const { return TotalFrames; }
@@ -80,6 +83,7 @@ private:
     std::uint64_t RiffBytesIfAdded(std::size_t sampleSize) const;
 
     std::uint64_t RiffLimit;
+    std::string Path;
     std::FILE* File = nullptr;
     bool Failed = false;
     TAviStreamFormat Format;

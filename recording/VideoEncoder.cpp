@@ -6,6 +6,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -13,6 +14,8 @@ namespace {
 // Fixed quantiser for the MPEG-4 frames: every frame is intra-coded, and a rate target would
 // starve them.
 constexpr int Mpeg4Quantiser = 3;
+constexpr int Msvideo1Block = 4;
+constexpr int Mpeg4MaxSide = 8191;
 
 // Codes players know for the frame format header.
 constexpr std::uint32_t CompressionCram = FourCC("CRAM");
@@ -88,6 +91,16 @@ struct TVideoEncoder::TState {
 
 TVideoEncoder::TVideoEncoder() = default;
 TVideoEncoder::~TVideoEncoder() = default;
+
+void TVideoEncoder::FitFrame(std::uint32_t code, int& width, int& height) {
+    if (code == CodecMsvc) {
+        width = (width + Msvideo1Block - 1) / Msvideo1Block * Msvideo1Block;
+        height = (height + Msvideo1Block - 1) / Msvideo1Block * Msvideo1Block;
+    } else if (code == CodecXvid) {
+        width = std::min(width, Mpeg4MaxSide);
+        height = std::min(height, Mpeg4MaxSide);
+    }
+}
 
 bool TVideoEncoder::Open(std::uint32_t code, int width, int height) {
     // The libraries' notes go to standard error; only their errors are worth a line there.

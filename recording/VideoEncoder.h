@@ -26,6 +26,10 @@ public:
     TVideoEncoder(const TVideoEncoder&) = delete;
     TVideoEncoder& operator=(const TVideoEncoder&) = delete;
 
+    // The frame size the codec takes for a picture of this size: Microsoft Video 1 codes 4 x 4
+    // blocks, so the frame grows to the next multiple of 4 (the picture keeps the top-left corner
+    // and the rest stays black); MPEG-4 takes at most 8191 pixels a side. Others take any size.
+    static void FitFrame(std::uint32_t code, int& width, int& height);
     // False when the code names no codec we have, or the codec refuses the size.
     bool Open(std::uint32_t code, int width, int height);
     // The stream description the file needs for what this encoder writes.

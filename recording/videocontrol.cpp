@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 const char* const CodecItems[] = {"Microsoft Video 1 (msvc)", "Intel IYUV (iyuv)",
@@ -44,6 +46,23 @@ QToolButton* ImageButton(QWidget* parent, bool start, int x) {
     return button;
 }
 
+void ShowMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+    QMessageBox box(icon, QStringLiteral("KERVOLA"), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+// Why the recording failed, in the operator's words; the recorder's own message names the step.
+QString FailureText(const TAviFromBitmaps& avi, const QString& codec, QSize picture) {
+    const QString file = QString::fromStdString(avi.FileName);
+    if (avi.LastError == AviNoCompressedStream)
+        return Lang(ltRecordCodecFailed).arg(codec).arg(picture.width()).arg(picture.height());
+    if (avi.LastError == AviNoMovieFile)
+        return Lang(ltRecordFileFailed).arg(file);
+    if (avi.LastError == AviNoMemory)
+        return Lang(ltRecordNoMemory).arg(picture.width()).arg(picture.height());
+    return Lang(ltRecordWriteFailed).arg(file);
+}
+
 QString AskSaveFile(QWidget* parent, const QString& folder, const QString& current) {
     QFileDialog dialog(parent, QString(), folder, QStringLiteral("Avi files (*.avi)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -58,10 +77,10 @@ QString AskSaveFile(QWidget* parent, const QString& folder, const QString& curre
 
 TVideoControlForm::TVideoControlForm(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), AskFile(AskSaveFile),
-      BitBtn1(ImageButton(this, true, 12)), BitBtn2(ImageButton(this, false, 56)),
-      ComboBox1(new QComboBox(this)), CheckBox1(new QCheckBox(QStringLiteral("Sensors"), this)),
-      CheckBox2(new QCheckBox(this)), Edit1(new QLineEdit(this)),
-      Button1(new QPushButton(QStringLiteral("..."), this)) {
+      Inform(ShowMessageBox), BitBtn1(ImageButton(this, true, 12)),
+      BitBtn2(ImageButton(this, false, 56)), ComboBox1(new QComboBox(this)),
+      CheckBox1(new QCheckBox(QStringLiteral("Sensors"), this)), CheckBox2(new QCheckBox(this)),
+      Edit1(new QLineEdit(this)), Button1(new QPushButton(QStringLiteral("..."), this)) {
     QFont tahoma(QStringLiteral("Tahoma"));
     tahoma.setPixelSize(13);
     setFont(tahoma);
@@ -141,17 +160,44 @@ void TVideoControlForm::BitBtn1Click() {
     Counter = 1;
     Avi = std::make_unique<TAviFromBitmaps>(1, 25, CodecOfIndex(ComboBox1->currentIndex()),
                                             OutputFile().toStdString());
+    if (PrepareRecorder)
+        PrepareRecorder(*Avi);
     if (AddViewFrame() != S_OK)
         BitBtn2Click();
 }
 
 void TVideoControlForm::BitBtn2Click() {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    const QString report = FinishRecording(icon);
+    close();
+    Tell(report, icon);
+}
+
+// Told once the dialog is gone, over the window the operator returns to.
+void TVideoControlForm::Tell(const QString& report, QMessageBox::Icon icon) {
+    if (!report.isEmpty() && Inform)
+        Inform(parentWidget() ? parentWidget() : this, report, icon);
+}
+
+QString TVideoControlForm::FinishRecording(QMessageBox::Icon& icon) {
     if (View) {
         View->ShowZones = true;
         View->PaintView();
     }
+    if (!Avi)
+        return {};
+    Avi->Close(); // finishes the file; the film now runs to this moment
+    QStringList report;
+    icon = QMessageBox::Information;
+    if (Avi->LastError != AviMethodSucceeded) {
+        const QSize picture = View ? View->BackBuffer.size() : QSize();
+        report << FailureText(*Avi, ComboBox1->currentText(), picture);
+        icon = QMessageBox::Warning;
+    }
+    if (Avi->RepeatedFrames() > 0)
+        report << Lang(ltRecordRepeats).arg(Avi->RepeatedFrames()).arg(Avi->FrameIndex);
     Avi.reset();
-    close();
+    return report.join(QStringLiteral("\n\n"));
 }
 
 void TVideoControlForm::Button1Click() {
@@ -167,19 +213,14 @@ void TVideoControlForm::FrameTick() {
         return;
     if (AddViewFrame() != S_OK)
         BitBtn2Click();
-    ++Counter;
+    // The time code follows the film, which keeps the clock's time when ticks come late.
+    Counter = Avi ? std::max(Counter + 1, Avi->FrameIndex) : Counter + 1;
     ShowTimeCode();
 }
 
-void TVideoControlForm::FormClose() {
-    if (View) {
-        View->ShowZones = true;
-        View->PaintView();
-    }
-    Avi.reset();
-}
-
 void TVideoControlForm::done(int result) {
-    FormClose();
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    const QString report = FinishRecording(icon);
     QDialog::done(result);
+    Tell(report, icon);
 }

@@ -7,6 +7,7 @@
 #include "recording/FrameGrab.h"
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QString>
 
 #include <functional>
@@ -45,6 +46,12 @@ public:
     std::function<QString()> StampLabel;
     // The save-file question: (parent, initial folder, current file) -> chosen file or empty.
     std::function<QString(QWidget*, const QString&, const QString&)> AskFile;
+    // A message for the operator, captioned "KERVOLA": why a recording failed, and how many
+    // frames of a finished one repeat the previous frame.
+    std::function<void(QWidget* parent, const QString& text, QMessageBox::Icon icon)> Inform;
+    // Called with each new recorder before its first frame; tests set its clock and slow its
+    // encoder here.
+    std::function<void(TAviFromBitmaps&)> PrepareRecorder;
 
     QToolButton* StartButton() const { return BitBtn1; }
     QToolButton* StopButton() const { return BitBtn2; }
@@ -65,7 +72,10 @@ protected:
 private:
     // The view's composed picture into the recorder, stamped when asked.
     std::int32_t AddViewFrame();
-    void FormClose();
+    // Zones back on in the view, the recorder finished and forgotten; what the operator should
+    // be told about it, or nothing.
+    QString FinishRecording(QMessageBox::Icon& icon);
+    void Tell(const QString& report, QMessageBox::Icon icon);
     void ShowTimeCode();
 
     TQuadImager* View = nullptr;

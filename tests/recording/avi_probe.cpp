@@ -30,12 +30,12 @@ std::string RunCommand(const std::string& command, int* status) {
 TProbe Probe(const std::string& file) {
     TProbe p;
     int status = 0;
-    const std::string out =
-        RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                   "stream=codec_tag_string,width,height,r_frame_rate,nb_read_frames "
-                   "-of default=nw=1 '" +
-                       file + "' 2>/dev/null",
-                   &status);
+    const std::string out = RunCommand(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+        "stream=codec_tag_string,width,height,r_frame_rate,nb_read_frames,nb_frames,duration "
+        "-of default=nw=1 '" +
+            file + "' 2>/dev/null",
+        &status);
     std::istringstream lines(out);
     std::string line;
     while (std::getline(lines, line)) {
@@ -53,9 +53,19 @@ TProbe Probe(const std::string& file) {
             p.Rate = value;
         else if (key == "nb_read_frames")
             p.Frames = std::atoll(value.c_str());
+        else if (key == "nb_frames")
+            p.HeaderFrames = std::atoll(value.c_str());
+        else if (key == "duration")
+            p.Duration = value;
     }
     p.Ok = status == 0 && p.Width > 0;
     return p;
+}
+
+std::string DecodeAt25(const std::string& file) {
+    return RunCommand(
+        "ffmpeg -v error -i '" + file +
+        "' -vf fps=25 -fps_mode passthrough -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
 }
 
 std::vector<std::uint8_t> DecodeFrame(const std::string& file, int index, int width, int height) {

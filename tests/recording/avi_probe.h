@@ -11,12 +11,17 @@ struct TProbe {
     int Width = 0;
     int Height = 0;
     std::string Rate;      // "25/1"
-    long long Frames = -1; // frames decoded
+    long long Frames = -1; // frames decoded: a repeat of the previous frame decodes to nothing
+    long long HeaderFrames = -1; // frames the stream holds, repeats included
+    std::string Duration;        // of the stream in seconds, "10.000000"
 };
 
 // Output of a shell command; `status` gets its exit status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
 TProbe Probe(const std::string& file);
+// Every frame as a player shows it at 25 frames a second (a repeat shows the previous frame), as
+// top-down RGB rows one after the other; up to the last frame that is no repeat.
+std::string DecodeAt25(const std::string& file);
 // Frame `index` decoded by ffmpeg as top-down RGB rows, empty on failure.
 std::vector<std::uint8_t> DecodeFrame(const std::string& file, int index, int width, int height);
 // The four bytes of the stream header's handler, empty when the file has no stream header.

@@ -3,6 +3,7 @@
 #include "../program/program_test_main.h"
 
 #include "avi_probe.h"
+#include "recorder_hooks.h"
 #include "addressbook/Connection_manager.h"
 #include "lang/lang_res.h"
 #include "platform/Folders.h"
@@ -20,6 +21,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -44,14 +47,17 @@ protected:
         Dialog = std::make_unique<TVideoControlForm>(Form.get());
         Dialog->SetView(Imager.get());
         Dialog->SetOutputFolder(Dir.path() + "/");
+        Dialog->Inform = [this](QWidget*, const QString& text, QMessageBox::Icon icon) {
+            Told.push_back({text, icon});
+        };
         Dialog->show();
     }
-    // Starts with the codec of that list index; frames wait for room so that none is dropped.
+    // Starts with the codec of that list index; frames wait for room so that none is repeated.
     void Start(int codecIndex = 2) {
         Dialog->CodecBox()->setCurrentIndex(codecIndex);
         Dialog->StartButton()->click();
         if (Dialog->Recorder())
-            Dialog->Recorder()->DropWhenBusy = false;
+            Dialog->Recorder()->Live = false;
     }
     void Ticks(int n) {
         for (int i = 0; i < n; ++i)
@@ -64,6 +70,12 @@ protected:
             n += Distance({rgb[i], rgb[i + 1], rgb[i + 2]}, colour) == 0;
         return n;
     }
+
+    struct TTold {
+        QString Text;
+        QMessageBox::Icon Icon;
+    };
+    std::vector<TTold> Told; // what the operator was told, in order
 
     QTemporaryDir Dir;
     std::unique_ptr<QWidget> Form;
@@ -178,12 +190,94 @@ TEST_F(CaptureDialog, TimeStampIsBurnedIntoTheRecordedFrames) {
                 "2026-03-04 05:06:07  Post 7");
 }
 
-TEST_F(CaptureDialog, CodecThatRefusesTheViewStopsAndCloses) {
-    Prepare(722, 576); // Microsoft Video 1 codes 4 x 4 blocks only
+// Microsoft Video 1, the first codec of the list, codes 4 x 4 blocks only; a freely resized view
+// is recorded all the same, on a frame a few pixels larger.
+TEST_F(CaptureDialog, AnyViewSizeRecordsWithTheFirstCodec) {
+    Prepare(722, 577);
     Start(0);
-    EXPECT_EQ(Dialog->Recorder(), nullptr);
-    EXPECT_FALSE(Dialog->isVisible());
-    EXPECT_TRUE(Imager->ShowZones);
+    ASSERT_NE(Dialog->Recorder(), nullptr);
+    EXPECT_TRUE(Dialog->isVisible());
+    Ticks(2);
+    Dialog->StopButton()->click();
+    EXPECT_TRUE(Told.empty());
+    const TProbe p = Probe(File());
+    ASSERT_TRUE(p.Ok);
+    EXPECT_EQ(p.Frames, 3);
+    EXPECT_EQ(p.Width, 724);
+    EXPECT_EQ(p.Height, 580);
+    EXPECT_EQ(StreamHandler(File()), "msvc");
+}
+
+// A recording that cannot start closes the dialog as Stop does, says why in one message and
+// leaves no file.
+TEST_F(CaptureDialog, StartThatFailsSaysWhyOnceAndLeavesNoFile) {
+    struct {
+        const char* Name;
+        int Width;
+        QString Folder;
+        QString Message;
+    } const rows[] = {
+        {"file_not_creatable", 720, Dir.path() + "/missing/",
+         "Cannot record: the file " + Dir.path() + "/missing/output.avi cannot be created."},
+        {"view_too_wide", TAviFromBitmaps::MaxSide + 1, Dir.path() + "/",
+         QStringLiteral("Cannot record: no memory for a picture of %1 x 576 pixels.")
+             .arg(TAviFromBitmaps::MaxSide + 1)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        Prepare(row.Width, 576);
+        ASSERT_EQ(Imager->BackBuffer.width(), row.Width);
+        Told.clear();
+        Dialog->SetOutputFolder(row.Folder);
+        Start(0);
+        EXPECT_EQ(Dialog->Recorder(), nullptr);
+        EXPECT_FALSE(Dialog->isVisible());
+        EXPECT_TRUE(Imager->ShowZones);
+        ASSERT_EQ(Told.size(), 1u);
+        EXPECT_EQ(Told[0].Text, row.Message);
+        EXPECT_EQ(Told[0].Icon, QMessageBox::Warning);
+        EXPECT_FALSE(std::filesystem::exists(File()));
+    }
+}
+
+// Ticks late and the encoder slowed down: the time code and the film keep the clock's time, and
+// Stop tells how many frames repeat the one before.
+TEST_F(CaptureDialog, LateTicksAndASlowEncoderKeepTheFilmsTime) {
+    TTestClock clock;
+    TEncoderGate gate;
+    gate.Hold();
+    Dialog->PrepareRecorder = [&](TAviFromBitmaps& avi) {
+        avi.Clock = clock.Function();
+        avi.BeforeEncode = [&] { gate.Pass(); };
+    };
+    Dialog->CodecBox()->setCurrentIndex(0);
+    Dialog->StartButton()->click();
+    ASSERT_NE(Dialog->Recorder(), nullptr);
+    ASSERT_TRUE(gate.WaitEntered(1));
+    constexpr int TickMs = 300, Ticked = 33, StopMs = 10000;
+    for (int k = 1; k <= Ticked; ++k) {
+        clock.At(k * TickMs);
+        Dialog->FrameTick();
+    }
+    // At 9.9 seconds the film holds 248 frames, however few ticks came.
+    EXPECT_EQ(Dialog->FrameCounter(), 248);
+    EXPECT_EQ(Dialog->windowTitle(), "00:00:09:23");
+    gate.Release();
+    clock.At(StopMs);
+    Dialog->StopButton()->click();
+
+    // The first picture in the encoder and a full queue behind it; all else repeats.
+    const long long pictures = 1 + TAviFromBitmaps::QueueLimit;
+    ASSERT_EQ(Told.size(), 1u);
+    EXPECT_EQ(Told[0].Text, QStringLiteral("Repeats of the previous frame: %1 of 250 (the computer "
+                                           "could not record these frames in time).")
+                                .arg(250 - pictures));
+    EXPECT_EQ(Told[0].Icon, QMessageBox::Information);
+    const TProbe p = Probe(File());
+    ASSERT_TRUE(p.Ok);
+    EXPECT_EQ(p.HeaderFrames, 250);
+    EXPECT_EQ(p.Duration, "10.000000");
+    EXPECT_EQ(p.Frames, pictures);
 }
 
 TEST_F(CaptureDialog, WithoutAViewStartDoesNothing) {
@@ -200,6 +294,7 @@ TEST_F(CaptureDialog, WithoutAViewStartDoesNothing) {
 TEST(CaptureWiring, MainWindowOpensAndDrivesTheDialog) {
     TForm1 form;
     auto* video = new TVideoControlForm(&form);
+    video->Inform = [](QWidget*, const QString&, QMessageBox::Icon) {};
     form.SetVideoForm(video);
     form.show();
     form.Startup();
