@@ -97,7 +97,7 @@ void RecordTicks(benchmark::State& state, bool stamped) {
         dialog.FrameTick();
     });
     if (const TAviFromBitmaps* recorder = dialog.Recorder())
-        state.counters["dropped"] = static_cast<double>(recorder->DroppedFrames());
+        state.counters["repeated"] = static_cast<double>(recorder->RepeatedFrames());
     else
         state.SkipWithError("the recording stopped");
     dialog.StopButton()->click();
