@@ -1,5 +1,6 @@
 #include "addressbook/Connection_manager.h"
 
+#include "config/QuoteCheck.h"
 #include "platform/Folders.h"
 #include "lang/lang_res.h"
 
@@ -369,12 +370,37 @@ THostRec TConnect_manager::RecordFromEdits(const THostRec* base) const {
     return r;
 }
 
+bool TConnect_manager::RefuseBothQuotes(const THostRec* base) {
+    struct Field {
+        QLineEdit* Edit;
+        std::string THostRec::*Value;
+        int Caption;
+    };
+    const Field fields[] = {{EditLabel, &THostRec::Caption, ltDetectorLabel},
+                            {EditAddress, &THostRec::Address, ltHostAddress},
+                            {EditLogin, &THostRec::Login, ltLogin},
+                            {EditPassword, &THostRec::Password, ltPassword}};
+    bool refused = false;
+    for (const Field& f : fields) {
+        const QString kept = base ? FromBytes(base->*f.Value) : QString();
+        // What the file held stays as it is; only what was typed is refused.
+        if (f.Edit->text() == kept || !HoldsBothQuotes(ToBytes(f.Edit->text())))
+            continue;
+        f.Edit->setText(kept);
+        if (!refused)
+            ShowMessage(Lang(ltBothQuotes).arg(Lang(f.Caption)));
+        refused = true;
+    }
+    return refused;
+}
+
 void TConnect_manager::AddDetector() {
     EditLabel->setText(EditLabel->text() + QLatin1Char('1'));
     EditLabel->setFocus();
     EditLabel->selectAll();
     if (!IsValidIpAddress(ToBytes(EditAddress->text())))
         EditAddress->setText(QString::fromLatin1(DefaultAddress));
+    RefuseBothQuotes(Entry(SelectedIndex()));
     ListBox1->addItem(new THostItem(RecordFromEdits(Entry(SelectedIndex()))));
     SelectEntry(ListBox1->count() - 1);
 }
@@ -403,6 +429,7 @@ void TConnect_manager::CommitEdits() {
     if (index < 0)
         return;
     THostItem* item = HostItem(ListBox1->item(index));
+    RefuseBothQuotes(&item->Record);
     item->setText(EditLabel->text());
     item->Record = RecordFromEdits(&item->Record);
 }

@@ -88,6 +88,9 @@ private:
     void AppendEntry(const THostRec& record);
     // `base`: the record the edits were filled from, if any.
     THostRec RecordFromEdits(const THostRec* base) const;
+    // The file writes its values unescaped between quotes: a typed text holding both kinds is
+    // told to the user and replaced in its edit by `base`'s value. True when one was.
+    bool RefuseBothQuotes(const THostRec* base);
 
     QListWidget* ListBox1;
     QPushButton* ButtonAdd;

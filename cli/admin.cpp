@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/Connection.h"
 #include "config/GXmlUtils.h"
+#include "config/QuoteCheck.h"
 #include "config/XMLConfig.h"
 #include "platform/Folders.h"
 #include "program/DetectorProtocol.h"
@@ -70,7 +71,8 @@ const std::string SettingsHelp =
     "With --set: changes those keys as the dialog would (resolution: low, mid, high, full;\n"
     "jpegrate: low, mid, high; miles: 0 or 1; classes must pass the dialog's check; one or more\n"
     "trigger=TEXT replace the trigger list in order) and writes the document to OUT, or back to\n"
-    "FILE through a temporary file. Nothing is sent to a detector.\n";
+    "FILE through a temporary file. A value holding both ' and \" quotes is refused: the file\n"
+    "could not store it as given. Nothing is sent to a detector.\n";
 
 // Takes the connection options; a usage exit code when they are wrong, else -1.
 int TakeTarget(std::vector<std::string>& args, const std::string& help, TSyncTarget& target) {
@@ -323,6 +325,8 @@ int RunSettings(std::vector<std::string>& args) {
     bool triggersSet = false;
     for (const auto& [key, value] : sets) {
         if (key == "trigger") {
+            if (HoldsBothQuotes(value))
+                return Usage(SettingsHelp, BothQuotesRefusal(key));
             if (!triggersSet)
                 values.Triggers.clear();
             triggersSet = true;

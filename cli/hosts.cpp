@@ -5,6 +5,7 @@
 #include "addressbook/HostsImport.h"
 #include "cli/AddressBook.h"
 #include "cli/Commands.h"
+#include "config/QuoteCheck.h"
 #include "fleet/FleetReport.h"
 
 #include <algorithm>
@@ -83,6 +84,11 @@ int RunAdd(std::vector<std::string>& args) {
     const std::string& address = args[1];
     if (label.empty())
         return Usage(AddHelp, "the label is empty");
+    for (const auto& [field, value] : {std::pair<const char*, const std::string&>{"LABEL", label},
+                                       {"--login", login},
+                                       {"--password", password}})
+        if (HoldsBothQuotes(value))
+            return Usage(AddHelp, BothQuotesRefusal(field));
     if (!IsValidIpAddress(address))
         return Usage(AddHelp, "not a dotted IPv4 address: " + address);
     int portNumber = 8080;

@@ -153,6 +153,14 @@ constexpr std::array<TLangPair, LangTableSize> Table{{
     {"s", "с"},
     {"min", "мин"},
     {"Not available yet", "Пока недоступно"},
+    {"Another configuration was loaded while the settings were open. Nothing was stored; the "
+     "settings of the current configuration are shown now.",
+     "Пока были открыты настройки, загружена другая конфигурация. Ничего не сохранено; теперь "
+     "показаны настройки текущей конфигурации."},
+    // Settings dialog and address book: the field is named by its caption.
+    {"The field \"%1\" holds both ' and \" quotes and cannot be stored. Remove one kind of quote.",
+     "Поле \"%1\" содержит кавычки обоих видов (' и \") и не может быть сохранено. Уберите "
+     "кавычки одного вида."},
     // Data download
 
     // Cleaning

@@ -129,6 +129,8 @@ enum TLangExtraIndex : int {
     ltSecondsUnit,
     ltMinutesUnit,
     ltNotAvailableYet,
+    ltSettingsOfOtherConfig,
+    ltBothQuotes,
     // Data download
 
     // Cleaning

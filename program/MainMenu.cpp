@@ -263,7 +263,8 @@ void TZelmont_box::SaveConfigDialog() {
     const QString file = AskDataFile(ltSaveConfigToFile, ConfigFilter, "xml", true);
     if (file.isEmpty())
         return;
-    StoreSettings();
+    if (!StoreSettings())
+        return;
     RebaseUndo(); // saving is no step of its own, the stored settings included
     Config->SaveToFile(file.toStdString()); // a failed save is silent
 }

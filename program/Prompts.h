@@ -3,7 +3,10 @@
 // logic runs the same under tests, where a scripted answerer stands in for the person.
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
+
+#include <memory>
 
 class QDialog;
 class QWidget;
@@ -30,4 +33,19 @@ public:
     virtual bool Exec(QDialog* dialog);
     // Opens a document with the desktop's viewer; false when it could not.
     virtual bool OpenFile(const QString& path);
+};
+
+// While it lives, every question and message asked through `prompts` belongs to `owner`, whatever
+// window its caller named. A stay-on-top dialog needs this for the commands it runs: a box or file
+// dialog owned by the main window would open behind it, and the command would look hung.
+class TPromptOwner {
+public:
+    TPromptOwner(std::unique_ptr<TUserPrompts>& prompts, QWidget* owner);
+    ~TPromptOwner();
+    TPromptOwner(const TPromptOwner&) = delete;
+    TPromptOwner& operator=(const TPromptOwner&) = delete;
+
+private:
+    std::unique_ptr<TUserPrompts>& Slot;
+    std::unique_ptr<TUserPrompts> Outer;
 };

@@ -23,7 +23,10 @@ void TZelmont_box::CreateSettingsForm(QWidget* owner) {
     SettingsForm->OnError = [this](const QString& text) {
         Prompts->Inform(SettingsForm, "KERVOLA", text, QMessageBox::Critical);
     };
-    SettingsForm->OnOpenDocument = [this](const QString& name) { OpenDocument(name); };
+    SettingsForm->OnOpenDocument = [this](const QString& name) {
+        const TPromptOwner owner(Prompts, SettingsForm);
+        OpenDocument(name);
+    };
     SettingsForm->Terminal()->Inform = [this](QWidget* parent, const QString& text,
                                               QMessageBox::Icon icon) {
         Prompts->Inform(parent, "KERVOLA", text, icon);
@@ -46,12 +49,35 @@ void TZelmont_box::OpenSettings(const std::string& from) {
     SettingsForm->TerminalPassword = Password;
 }
 
-void TZelmont_box::StoreSettings() {
-    // Only values the dialog read from this very document go back into it: a dialog never opened,
-    // or opened on a document replaced since, would write blank or foreign settings (an empty
-    // password among them) into the file.
-    if (SettingsForm && Config->TopNode && SettingsForm->LoadedFrom() == Config->TopNode->Serial)
-        SettingsForm->StoreToDocument(Config->TopNode.get());
+bool TZelmont_box::SettingsReadFromDocument() const {
+    // A dialog never opened, or opened on a document replaced since, holds blank or foreign
+    // settings (another detector's password among them).
+    return SettingsForm && Config->TopNode && SettingsForm->LoadedFrom() == Config->TopNode->Serial;
+}
+
+bool TZelmont_box::StoreSettings() {
+    if (!SettingsReadFromDocument())
+        return true;
+    if (!SettingsForm->CheckQuotes())
+        return false;
+    SettingsForm->StoreToDocument(Config->TopNode.get());
+    return true;
+}
+
+bool TZelmont_box::StoreReadySettings(TSettingsForm* sender) {
+    if (!Config->TopNode)
+        return true;
+    // The dialog is not modal: a document read from another detector meanwhile must not receive
+    // this one's login, password, classes and triggers, nor be offered for upload with them.
+    if (sender->LoadedFrom() != Config->TopNode->Serial) {
+        Prompts->Inform(sender, "KERVOLA", Lang(ltSettingsOfOtherConfig), QMessageBox::Warning);
+        sender->LoadFromDocument(Config->TopNode.get());
+        return false;
+    }
+    if (!sender->CheckQuotes())
+        return false;
+    sender->StoreToDocument(Config->TopNode.get());
+    return true;
 }
 
 void TZelmont_box::HandleTimeReply(const std::string& value) {
@@ -68,6 +94,8 @@ void TZelmont_box::HandleTimeReply(const std::string& value) {
 void TZelmont_box::ShowConfigAsText() {
     QString text;
     if (Config->TopNode) {
+        if (!SettingsForm->CheckQuotes())
+            return;
         // A copy: the dialog's values are shown as they would be stored, the document stays.
         TXMLNode message("message");
         message.LoadFromXML(Config->TopNode->AsXML());
@@ -126,8 +154,11 @@ void TZelmont_box::ReportTransfer(int result, int success, int failure) {
 void TZelmont_box::ExecuteSettingsCommand(TSettingsForm* sender, int& code, std::string& text) {
     if (!sender)
         return;
-    if (code == scReady && Config->TopNode)
-        sender->StoreToDocument(Config->TopNode.get());
+    const TPromptOwner owner(Prompts, sender);
+    if (code == scReady && !StoreReadySettings(sender)) {
+        text = "cancel"; // nothing stored, nothing to offer for upload: the dialog stays
+        return;
+    }
     if (code == scViewXml) {
         ShowConfigAsText();
         return;

@@ -120,8 +120,9 @@ public:
     // The settings dialog and its commands.
     void OpenSettings(const std::string& from);
     void ExecuteSettingsCommand(TSettingsForm* sender, int& code, std::string& text);
-    // The dialog's values into the document, before it is saved to a file.
-    void StoreSettings();
+    // The dialog's values into the document, before it is saved to a file; false (and the user
+    // told why) when a value cannot be stored as typed.
+    bool StoreSettings();
     void HandleTimeReply(const std::string& value);
 
     // Modal questions and file choices; replaced by a scripted answerer in tests.
@@ -163,6 +164,9 @@ private:
     void CreateSensorDialog();
     void ChangeIdDialog();
     void CreateSettingsForm(QWidget* owner);
+    bool SettingsReadFromDocument() const;
+    // "Ready": false when the dialog's values belong to another document, which it then shows.
+    bool StoreReadySettings(TSettingsForm* sender);
     void ShowConfigAsText();
     void ApplyNetwork(TSettingsForm* sender, int& code, std::string& text);
     void AskNetworkSettings(TSettingsForm* sender, int& code);

@@ -1,5 +1,6 @@
 #include "settings/SettingsValues.h"
 
+#include "config/QuoteCheck.h"
 #include "config/GXmlUtils.h"
 #include "program/DetectorProtocol.h"
 
@@ -312,6 +313,8 @@ std::string SettingsListing(const TXMLNode* top) {
 }
 
 std::string ApplySetting(TSettingsValues& v, const std::string& key, const std::string& value) {
+    if (HoldsBothQuotes(value))
+        return BothQuotesRefusal(key);
     if (key == "label")
         v.Label = value;
     else if (key == "datainterval")

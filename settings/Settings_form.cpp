@@ -1,6 +1,7 @@
 #include "settings/Settings_form.h"
 
 #include "config/GXmlUtils.h"
+#include "config/QuoteCheck.h"
 #include "lang/lang_res.h"
 #include "terminal/DialogKeys.h"
 #include "terminal/TerminalPage.h"
@@ -10,6 +11,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QFocusEvent>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -18,6 +20,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 #include <QTabWidget>
@@ -221,7 +224,10 @@ void TSettingsForm::BuildSystemPage(QWidget* page) {
     connect(PcTime, &QToolButton::clicked, this, [this] { PcTimeClick(); });
     connect(Quality, &QSlider::valueChanged, this,
             [this](int position) { QualityNumber->setText(QString::number(position)); });
-    connect(Classes, &QLineEdit::editingFinished, this, [this] { CheckClassesField(); });
+    // Not editingFinished: it stays quiet when the text was not changed, so a bad list loaded
+    // from a document would pass the field unchecked. Enter may press "Ready" without leaving.
+    Classes->installEventFilter(this);
+    connect(Classes, &QLineEdit::returnPressed, this, [this] { CheckClassesField(); });
 }
 
 void TSettingsForm::BuildNetworkPage(QWidget* page) {
@@ -554,11 +560,12 @@ void TSettingsForm::SetNetworkFields(const TNetworkFields& fields) {
         Gateway->setText(FromUtf8(*fields.Gateway));
     if (fields.Dns)
         Dns->setText(FromUtf8(*fields.Dns));
+    // The box follows the reply without its own effect: unchecking it would put the gateway in
+    // place of the DNS just read, and "Apply" would then send the gateway as the DNS.
     const bool empty = Dns->text().isEmpty();
-    if (DnsAuto->isChecked() == empty)
-        DnsAutoToggled(empty); // the box's own effect, even when its state stays
-    else
-        DnsAuto->setChecked(empty);
+    const QSignalBlocker quiet(DnsAuto);
+    DnsAuto->setChecked(empty);
+    Dns->setEnabled(!empty);
 }
 
 void TSettingsForm::SetNtpServers(const std::vector<std::string>& servers) {
@@ -606,7 +613,8 @@ void TSettingsForm::ApplyClick() {
 void TSettingsForm::ReadyClick() {
     std::string text;
     Fire(scReady, text);
-    close();
+    if (text != "cancel")
+        close();
 }
 
 void TSettingsForm::ViewXmlClick() {
@@ -638,4 +646,43 @@ void TSettingsForm::CheckClassesField() {
     if (OnError)
         OnError(QString::fromStdString(error));
     CheckingClasses = false;
+}
+
+bool TSettingsForm::eventFilter(QObject* watched, QEvent* event) {
+    // A context menu of the edit is no leaving of it.
+    if (watched == Classes && event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+        CheckClassesField();
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TSettingsForm::CheckQuotes() {
+    struct Field {
+        QWidget* Control;
+        QString Text;
+        int Caption;
+        int Page; // -1: above the pages
+    };
+    // The fields the user types into; the hidden ones only carry what the document held.
+    const Field fields[] = {
+        {Label, Label->text(), ltDetectorLabel, -1},
+        {DataInterval, DataInterval->text(), ltDataInterval, pgSystem},
+        {Login, Login->text(), ltChangeLogin, pgSystem},
+        {Password, Password->text(), ltChangePassword, pgSystem},
+        {Classes, Classes->text(), ltClassesByLength, pgSystem},
+        {Port, Port->text(), ltNetPort, pgNetwork},
+        {Triggers, Triggers->toPlainText(), ltLogicTriggers, pgAdministration},
+    };
+    for (const Field& f : fields) {
+        if (!HoldsBothQuotes(Utf8(f.Text)))
+            continue;
+        if (f.Page >= 0)
+            Tabs->setCurrentIndex(f.Page);
+        if (isVisible())
+            f.Control->setFocus();
+        if (OnError)
+            OnError(Lang(ltBothQuotes).arg(Lang(f.Caption)));
+        return false;
+    }
+    return true;
 }

@@ -56,7 +56,8 @@ public:
 
     // Fired by every command button: (sender, in/out code, in/out text).
     std::function<void(TSettingsForm*, int&, std::string&)> OnCommand;
-    // The class check's errors; a message box unless replaced (tests).
+    // The dialog's own errors (class check, values that cannot be stored); a message box unless
+    // replaced.
     std::function<void(const QString&)> OnError;
     // "About triggers": opens a document of the document folder.
     std::function<void(const QString& name)> OnOpenDocument;
@@ -149,9 +150,14 @@ public:
     void DnsAutoToggled(bool checked);
     void NtpToggled(bool checked);
     void CheckClassesField();
+    // Attribute values are written unescaped between quotes, so a typed value holding both kinds
+    // could only be stored changed. False, after naming the first such field to the user and
+    // showing it, when one does.
+    bool CheckQuotes();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildSystemPage(QWidget* page);

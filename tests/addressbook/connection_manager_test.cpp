@@ -237,6 +237,42 @@ TEST_F(ConnectManager, UneditedTextsKeepTheirBytes) {
     EXPECT_EQ(Dialog.Entry(1)->Password, "\xC0\xE1");
 }
 
+TEST_F(ConnectManager, TypedValueWithBothQuoteKindsIsRefused) {
+    LoadThree();
+    const QString both = QStringLiteral("a'b\"c");
+    auto refusal = [](const char* field) {
+        return QStringLiteral("The field \"%1\" holds both ' and \" quotes and cannot be "
+                              "stored. Remove one kind of quote.")
+            .arg(QLatin1String(field));
+    };
+    Dialog.PasswordEdit()->setText(both);
+    Dialog.LoginEdit()->setText("it's");
+    Dialog.CommitEdits();
+    EXPECT_EQ(Messages, QStringList{refusal("Password")});
+    EXPECT_EQ(Dialog.Entry(0)->Password, "pa");
+    EXPECT_EQ(Dialog.PasswordEdit()->text(), "pa");
+    EXPECT_EQ(Dialog.Entry(0)->Login, "it's"); // one kind alone is taken as typed
+
+    Dialog.LabelEdit()->setText(both);
+    Dialog.AddDetector(); // the label gets its "1", still holding both kinds
+    ASSERT_EQ(Dialog.EntryCount(), 4);
+    EXPECT_EQ(Messages, QStringList({refusal("Password"), refusal("Detector's label")}));
+    EXPECT_EQ(Dialog.Entry(3)->Caption, "A");
+
+    Dialog.SaveHosts();
+    EXPECT_EQ(ReadHosts().find("a'b"), std::string::npos);
+}
+
+TEST_F(ConnectManager, BothQuoteKindsFromTheFileAreNoTyping) {
+    // Doubled quotes stay inside a value: such an entry is shown and kept, not refused.
+    WriteHosts("<kervola>\r\n<rec caption=\"A\" pass=\"a'b\"\"c\"/>\r\n</kervola>\r\n");
+    Dialog.LoadHosts();
+    ASSERT_EQ(Dialog.PasswordEdit()->text(), "a'b\"\"c");
+    Dialog.CommitEdits();
+    EXPECT_TRUE(Messages.isEmpty());
+    EXPECT_EQ(Dialog.Entry(0)->Password, "a'b\"\"c");
+}
+
 TEST_F(ConnectManager, DamagedFileKeepsReadableEntriesAndABackup) {
     const std::string damaged = "<kervola>\r\n<rec caption=\"A\" created=\"never\"/>\r\n"
                                 "<rec caption=\"B\"/>\r\n<rec caption=\"C\" ip=\"1.";

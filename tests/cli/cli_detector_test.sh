@@ -21,7 +21,7 @@ check "time set sent" "st t=2026-01-02 03:04:05" "$(received sim | grep '^st ' |
 [[ "$(received sim | grep '^st ' | tail -1)" =~ ^st\ t=[0-9-]{10}( [0-9:]{8})?$ ]]; check "time set --now text" 0 $?
 "$cli" time set "${conn[@]}" > /dev/null 2>&1; check "time set without text" 2 $?
 
-check "network get" "$(printf 'address 192.168.0.100\nnetmask 255.255.255.0\ngateway 192.168.0.1\ndns 192.168.0.1\nntp 0.pool.ntp.org,1.pool.ntp.org')" "$("$cli" network get "${conn[@]}")"
+check "network get" "$(printf 'address 192.168.0.100\nnetmask 255.255.255.0\ngateway 192.168.0.1\ndns 192.168.0.53\nntp 0.pool.ntp.org,1.pool.ntp.org')" "$("$cli" network get "${conn[@]}")"
 
 "$cli" data delete "${conn[@]}" > /dev/null 2>&1; check "data delete without --yes" 2 $?
 check "nothing deleted" "" "$(received sim | grep '^gb dele')"
@@ -95,6 +95,16 @@ check "settings class check" "kervola-cli: Wrong classes quantity" "$err"
 check "settings --out leaves FILE" "miles=0" "$("$cli" settings "$dir/s.xml" | grep '^miles=')"
 check "settings --out written" "miles=1" "$("$cli" settings "$dir/o.xml" | grep '^miles=')"
 check "no temporary files left" "" "$(ls "$dir" | grep tmp)"
+# A value holding both kinds of quote is refused; one kind alone is stored as given.
+err=$("$cli" settings "$dir/s.xml" --set pass="a'b\"c" 2>&1 | head -1)
+check "settings both quotes" "kervola-cli: pass cannot hold both ' and \" quotes: it could not be stored as given" "$err"
+"$cli" settings "$dir/s.xml" --set trigger="x'y\"z" 2>/dev/null; check "trigger both quotes" 2 $?
+check "both quotes stored nothing" "pass=kvtp" "$("$cli" settings "$dir/s.xml" | grep '^pass=')"
+"$cli" settings "$dir/s.xml" --set pass="a'b"; check "one kind of quote" 0 $?
+check "one kind stored" "pass=a'b" "$("$cli" settings "$dir/s.xml" | grep '^pass=')"
+KERVOLA_DATA_DIR="$dir/data" "$cli" hosts add Q 10.0.0.9 --password "a'b\"c" 2>/dev/null
+check "hosts add both quotes" 2 $?
+check "hosts add stored nothing" "" "$(grep 'caption="Q"' "$dir/data/hosts.ini")"
 
 for c in "time get" "time set" "network get" "reboot app" "data delete" firmware "config get" "config put" settings; do
     $cli $c --help > /dev/null; check "$c --help" 0 $?

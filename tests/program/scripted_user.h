@@ -21,8 +21,11 @@ public:
     std::vector<TFileQuestion> FileQuestions;
     std::vector<QString> Opened;
     bool OpenResult = true;
+    // The window each question, file choice and message was given to, in order.
+    std::vector<const QWidget*> Parents;
 
-    QString AskFile(QWidget*, const TFileQuestion& question) override {
+    QString AskFile(QWidget* parent, const TFileQuestion& question) override {
+        Parents.push_back(parent);
         FileQuestions.push_back(question);
         if (Files.empty())
             return {};
@@ -31,11 +34,13 @@ public:
         return f;
     }
     std::vector<QString> Asked;
-    bool Confirm(QWidget*, const QString&, const QString& text, QMessageBox::Icon) override {
+    bool Confirm(QWidget* parent, const QString&, const QString& text, QMessageBox::Icon) override {
+        Parents.push_back(parent);
         Asked.push_back(text);
         return ConfirmAnswer;
     }
-    void Inform(QWidget*, const QString&, const QString& text, QMessageBox::Icon) override {
+    void Inform(QWidget* parent, const QString&, const QString& text, QMessageBox::Icon) override {
+        Parents.push_back(parent);
         Informed.push_back(text);
     }
     bool Exec(QDialog* dialog) override {

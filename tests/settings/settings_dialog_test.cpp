@@ -30,7 +30,11 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -202,6 +206,7 @@ TEST_F(SettingsTest, NetworkTabAsksAndApplies) {
     EXPECT_TRUE(WasSent("gn ntp"));
     EXPECT_EQ(Dialog->IpEdit()->text(), "192.168.0.100");
     EXPECT_EQ(Dialog->GatewayEdit()->text(), "192.168.0.1");
+    EXPECT_EQ(Dialog->DnsEdit()->text(), "192.168.0.53");
     EXPECT_EQ(Dialog->NtpList()->toPlainText(), "0.pool.ntp.org\n1.pool.ntp.org");
     EXPECT_FALSE(Dialog->DnsAutoCheck()->isChecked());
     EXPECT_TRUE(Dialog->AskNetworkButton()->isEnabled());
@@ -225,9 +230,50 @@ TEST_F(SettingsTest, NetworkTabAsksAndApplies) {
     EXPECT_FALSE(Dialog->isVisible());
     EXPECT_EQ(User->Informed.back(), "Please wait for one minute");
     EXPECT_EQ(Box->ConnectionState, csNoConnection);
-    EXPECT_TRUE(WaitSent("sn 192.168.0.101,255.255.255.0,192.168.0.1,192.168.0.1"));
+    EXPECT_TRUE(WaitSent("sn 192.168.0.101,255.255.255.0,192.168.0.1,192.168.0.53"));
     EXPECT_TRUE(WasSent("sn ntp [0.pool.ntp.org,1.pool.ntp.org]"));
     EXPECT_TRUE(WasSent("sn port 8081"));
+}
+
+TEST_F(SettingsTest, AskThenApplySendsTheDetectorsDnsBack) {
+    Connect();
+    Box->MainMenuClick(8, false);
+    Dialog->AskNetworkClick();
+    EXPECT_EQ(Dialog->DnsEdit()->text(), "192.168.0.53");
+    Dialog->ApplyClick();
+    EXPECT_TRUE(WaitSent("sn 192.168.0.100,255.255.255.0,192.168.0.1,192.168.0.53"));
+}
+
+TEST_F(SettingsTest, DnsBoxFollowsTheReplyWithoutTakingTheGateway) {
+    struct Row {
+        const char* Name;
+        bool CheckedBefore;
+        const char* DnsBefore;
+        std::optional<std::string> Reported;
+        const char* Dns;
+        bool Checked;
+    } rows[] = {
+        {"reported, box unchecked", false, "", "10.0.0.53", "10.0.0.53", false},
+        {"reported, box checked", true, "", "10.0.0.53", "10.0.0.53", false},
+        {"not reported, edit kept", false, "10.0.0.9", std::nullopt, "10.0.0.9", false},
+        {"not reported, edit empty", false, "", std::nullopt, "", true},
+        {"not reported, box checked", true, "", std::nullopt, "", true},
+    };
+    for (const Row& r : rows) {
+        Dialog->GatewayEdit()->setText("10.0.0.250");
+        Dialog->DnsAutoCheck()->setChecked(r.CheckedBefore);
+        Dialog->DnsEdit()->setText(r.DnsBefore);
+        TNetworkFields fields;
+        fields.Gateway = "10.0.0.1";
+        fields.Dns = r.Reported;
+        Dialog->SetNetworkFields(fields);
+        EXPECT_EQ(Dialog->DnsEdit()->text(), r.Dns) << r.Name;
+        EXPECT_EQ(Dialog->DnsAutoCheck()->isChecked(), r.Checked) << r.Name;
+        EXPECT_EQ(Dialog->DnsEdit()->isEnabled(), !r.Checked) << r.Name;
+    }
+    // The user's own toggle still copies the gateway.
+    Dialog->DnsAutoCheck()->setChecked(false);
+    EXPECT_EQ(Dialog->DnsEdit()->text(), "10.0.0.1");
 }
 
 TEST_F(SettingsTest, DnsAndNtpBoxes) {
@@ -331,6 +377,140 @@ TEST_F(SettingsTest, ClassCheckWhenTheFieldIsLeft) {
     Dialog->ClassesEdit()->setText("1 2 3 4 5 6");
     Dialog->CheckClassesField();
     EXPECT_EQ(errors.size(), 1);
+}
+
+TEST_F(SettingsTest, ClassCheckWhenTheFieldIsLeftUnchanged) {
+    QStringList errors;
+    Dialog->OnError = [&](const QString& e) { errors << e; };
+    // A bad list from a document: shown, never typed, so the edit holds no change of its own.
+    Box->Config->CreateDefault("Kervola 5.01", "ZELMONT_SF");
+    TSettingsValues values;
+    LoadFromDocument(values, Box->Config->TopNode.get());
+    values.Classes = "1 2 3";
+    StoreToDocument(values, Box->Config->TopNode.get());
+    Box->MainMenuClick(8, false);
+    ASSERT_EQ(Dialog->ClassesEdit()->text(), "1 2 3");
+    Dialog->activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return Dialog->isActiveWindow(); }));
+    Dialog->ClassesEdit()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(WaitUntil([&] { return Dialog->ClassesEdit()->hasFocus(); }));
+    Dialog->LoginEdit()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(WaitUntil([&] { return Dialog->LoginEdit()->hasFocus(); }));
+    EXPECT_EQ(errors, QStringList{"Wrong classes quantity"});
+    EXPECT_EQ(Dialog->ClassesEdit()->text(), DefaultClasses);
+    // Left again with a good list: no error.
+    Dialog->ClassesEdit()->setFocus(Qt::TabFocusReason);
+    Dialog->LoginEdit()->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(errors.size(), 1);
+}
+
+TEST_F(SettingsTest, ReadyKeepsTheValuesOutOfAConfigurationLoadedMeanwhile) {
+    Connect();
+    Box->MainMenuClick(8, false);
+    Dialog->LabelEdit()->setText("First gate");
+    Dialog->PasswordEdit()->setText("first secret");
+    // Another detector's configuration arrives while the dialog stays open.
+    TXMLConfig other;
+    other.CreateDefault("Kervola 5.01", "Second gate");
+    TSettingsValues values;
+    LoadFromDocument(values, other.TopNode.get());
+    values.Password = "second secret";
+    StoreToDocument(values, other.TopNode.get());
+    const std::string file = Dir.path().toStdString() + "/second.xml";
+    ASSERT_TRUE(other.SaveToFile(file));
+    ASSERT_TRUE(Box->LoadConfigFile(file));
+    Box->SendingForm->hide();
+
+    Dialog->ReadyClick();
+    EXPECT_EQ(User->Informed, std::vector<QString>{Lang(ltSettingsOfOtherConfig)});
+    EXPECT_TRUE(Dialog->isVisible());
+    EXPECT_FALSE(Box->SendingForm->isVisible()); // nothing offered for upload
+    EXPECT_EQ(Box->Config->GetTarget(), "Second gate");
+    EXPECT_NE(Box->Config->AsText().find("val=\"second secret\""), std::string::npos);
+    EXPECT_EQ(Dialog->LabelEdit()->text(), "Second gate");
+    EXPECT_EQ(Dialog->PasswordEdit()->text(), "second secret");
+    // Now read from this document, the dialog's values go into it.
+    Dialog->LabelEdit()->setText("Second gate, edited");
+    Dialog->ReadyClick();
+    EXPECT_FALSE(Dialog->isVisible());
+    EXPECT_EQ(Box->Config->GetTarget(), "Second gate, edited");
+    EXPECT_TRUE(Box->SendingForm->isVisible());
+}
+
+TEST_F(SettingsTest, ValueWithBothQuoteKindsIsRefusedNeverChanged) {
+    struct Row {
+        QString Field;
+        std::function<void(const QString&)> Type;
+    } rows[] = {
+        {"Change Password", [&](const QString& t) { Dialog->PasswordEdit()->setText(t); }},
+        {"Change Login", [&](const QString& t) { Dialog->LoginEdit()->setText(t); }},
+        {"Detector's label", [&](const QString& t) { Dialog->LabelEdit()->setText(t); }},
+        {"Logic triggers",
+         [&](const QString& t) { Dialog->TriggerList()->setPlainText("1\n" + t); }},
+    };
+    for (const Row& r : rows) {
+        Box->MainMenuClick(8, false);
+        const std::string before = Box->Config->AsText();
+        r.Type("a'b\"c");
+        User->Informed.clear();
+        Dialog->ReadyClick();
+        ASSERT_EQ(User->Informed.size(), 1u) << r.Field.toStdString();
+        EXPECT_EQ(User->Informed.back(), "The field \"" + r.Field +
+                                             "\" holds both ' and \" quotes and cannot be "
+                                             "stored. Remove one kind of quote.")
+            << r.Field.toStdString();
+        EXPECT_TRUE(Dialog->isVisible()) << r.Field.toStdString();
+        EXPECT_EQ(Box->Config->AsText(), before) << r.Field.toStdString();
+        // Saving the document to a file is refused the same way.
+        const QString file = Dir.path() + "/refused.xml";
+        User->Files = {file};
+        QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+        Box->HandleKeyDown(&f2);
+        EXPECT_FALSE(QFile::exists(file)) << r.Field.toStdString();
+        // One kind alone is stored as typed.
+        r.Type("a\"b");
+        Dialog->ReadyClick();
+        EXPECT_FALSE(Dialog->isVisible()) << r.Field.toStdString();
+        EXPECT_NE(Box->Config->AsText().find("'a\"b'"), std::string::npos) << r.Field.toStdString();
+    }
+}
+
+TEST_F(SettingsTest, WindowsOfItsCommandsBelongToTheDialog) {
+    Connect();
+    Box->MainMenuClick(8, false);
+    struct Row {
+        const char* Name;
+        std::function<void()> Run;
+        size_t Windows;
+    } rows[] = {
+        {"receive data: save dialog and write error",
+         [&] {
+             User->Files = {Dir.path() + "/nowhere/x.csv"};
+             Fire(scReceiveData);
+         },
+         2},
+        {"firmware file dialog", [&] { Fire(scFirmware); }, 1},
+        {"triggers.pdf not found",
+         [&] {
+             User->OpenResult = false;
+             Dialog->AboutTriggersClick();
+         },
+         1},
+    };
+    for (const Row& r : rows) {
+        User->Parents.clear();
+        r.Run();
+        EXPECT_EQ(User->Parents.size(), r.Windows) << r.Name;
+        for (const QWidget* parent : User->Parents)
+            EXPECT_EQ(parent, Dialog) << r.Name;
+    }
+    ASSERT_FALSE(User->Informed.empty());
+    EXPECT_EQ(User->Informed.back(), "File triggers.pdf not found");
+    // The main menu's own windows stay with the main window.
+    User->Parents.clear();
+    Box->MainMenuClick(11, false);
+    ASSERT_EQ(User->Parents.size(), 1u);
+    EXPECT_EQ(User->Parents[0], Form.get());
 }
 
 TEST_F(SettingsTest, SliderDisplayAndDriftTexts) {

@@ -300,10 +300,24 @@ TEST(SettingsListing, ValuesAsStoredAndChangedThroughSet) {
         const char* Value;
         bool Accepted;
     } rows[] = {
-        {"resolution", "full", true},  {"resolution", "huge", false}, {"jpegrate", "mid", true},
-        {"jpegrate", "full", false},   {"miles", "1", true},          {"miles", "2", false},
-        {"classes", "1 2 3 4 5 6", true}, {"classes", "1 2", false},  {"jpegquality", "5", false},
-        {"jpegquality", "55", true},   {"nosuch", "1", false},         {"serial.port", "/dev/ttyS2", true},
+        {"resolution", "full", true},
+        {"resolution", "huge", false},
+        {"jpegrate", "mid", true},
+        {"jpegrate", "full", false},
+        {"miles", "1", true},
+        {"miles", "2", false},
+        {"classes", "1 2 3 4 5 6", true},
+        {"classes", "1 2", false},
+        {"jpegquality", "5", false},
+        {"jpegquality", "55", true},
+        {"nosuch", "1", false},
+        {"serial.port", "/dev/ttyS2", true},
+        // A value holding both kinds of quote could only be stored changed.
+        {"pass", "a'b\"c", false},
+        {"pass", "a\"b", true},
+        {"login", "it's", true},
+        {"label", "\"x'", false},
+        {"serial.address", "'\"", false},
     };
     for (const Row& r : rows)
         EXPECT_EQ(ApplySetting(v, r.Key, r.Value).empty(), r.Accepted) << r.Key << "=" << r.Value;
@@ -313,6 +327,9 @@ TEST(SettingsListing, ValuesAsStoredAndChangedThroughSet) {
     EXPECT_NE(changed.find("\njpegrate=mid\n"), std::string::npos);
     EXPECT_NE(changed.find("\nmiles=1\n"), std::string::npos);
     EXPECT_NE(changed.find("\njpegquality=55\n"), std::string::npos);
+    EXPECT_NE(changed.find("\npass=a\"b\n"), std::string::npos);
+    EXPECT_EQ(ApplySetting(v, "pass", "a'b\"c"),
+              "pass cannot hold both ' and \" quotes: it could not be stored as given");
 }
 
 } // namespace

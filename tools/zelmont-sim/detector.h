@@ -88,7 +88,8 @@ private:
     std::string address_ = "192.168.0.100";
     std::string netmask_ = "255.255.255.0";
     std::string gateway_ = "192.168.0.1";
-    std::string dns_ = "192.168.0.1";
+    // Not the gateway: a client that puts the gateway in the DNS's place must show.
+    std::string dns_ = "192.168.0.53";
     std::vector<std::string> ntp_{"0.pool.ntp.org", "1.pool.ntp.org"};
     std::string tcp_port_;
 
