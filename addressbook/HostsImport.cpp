@@ -1,5 +1,7 @@
 #include "addressbook/HostsImport.h"
 
+#include "config/QuoteCheck.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
@@ -155,6 +157,12 @@ TImportResult ImportHostsCsv(const std::string& csv, std::vector<THostRec>& reco
             outcome.Reason = "bad address \"" + address + "\"";
         else if (port == 0)
             outcome.Reason = "port \"" + portText + "\" is outside 1-65535";
+        // The address book stores each value between quotes: one with both kinds would be
+        // stored changed, so it is refused as one typed in would be.
+        for (const auto& [name, column] :
+             {std::pair{"label", col.Label}, {"login", col.Login}, {"password", col.Password}})
+            if (outcome.Reason.empty() && HoldsBothQuotes(Trimmed(Field(row, column))))
+                outcome.Reason = BothQuotesRefusal(name);
         if (!outcome.Reason.empty()) {
             result.Rows.push_back(std::move(outcome));
             continue;

@@ -74,8 +74,25 @@ INSTANTIATE_TEST_SUITE_P(
                       TRefusedCase{"PortText", "B,10.0.0.2,80a", "outside 1-65535"},
                       TRefusedCase{"PortNegative", "B,10.0.0.2,-1", "outside 1-65535"},
                       TRefusedCase{"EmptyLabel", ",10.0.0.2,8080", "empty label"},
-                      TRefusedCase{"OpenQuote", "\"B,10.0.0.2,8080", "not closed"}),
+                      TRefusedCase{"OpenQuote", "\"B,10.0.0.2,8080", "not closed"},
+                      TRefusedCase{"BothQuoteKinds", "\"B'\"\"x\",10.0.0.2,8080",
+                                   "label cannot hold both"}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(HostsImport, LoginOrPasswordWithBothQuoteKindsIsRefusedNeverChanged) {
+    std::vector<THostRec> records;
+    const TImportResult r = ImportHostsCsv("label,address,login,password\n"
+                                           "A,10.0.0.1,\"o'\"\"p\",pw\n"
+                                           "B,10.0.0.2,op,\"p'\"\"w\"\n"
+                                           "C,10.0.0.3,o'p,p\"\"w\n",
+                                           records, 42);
+    ASSERT_EQ(r.Rows.size(), 3u);
+    EXPECT_NE(r.Rows[0].Reason.find("login cannot hold both"), std::string::npos);
+    EXPECT_NE(r.Rows[1].Reason.find("password cannot hold both"), std::string::npos);
+    EXPECT_EQ(r.Rows[2].Outcome, TImportOutcome::Taken); // one kind each is fine
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Login, "o'p");
+}
 
 TEST(HostsImport, SameLabelUpdatesInPlaceAlsoWithinTheTable) {
     std::vector<THostRec> records{Entry("A", "10.0.0.1", 8080), Entry("B", "10.0.0.2", 8080)};
