@@ -1,14 +1,14 @@
 #include "addressbook/HostRecords.h"
 
 #include "config/GXmlUtils.h"
+#include "platform/FileReplace.h"
+#include "platform/TextHelpers.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -27,15 +27,6 @@ bool ReadNumber(const std::string& s, size_t& p, size_t maxDigits, int& value) {
     while (p < s.size() && IsDigit(s[p]) && p - start < maxDigits)
         value = value * 10 + (s[p++] - '0');
     return p > start && (p >= s.size() || !IsDigit(s[p]));
-}
-
-bool IsLeapYear(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int DaysInMonth(int y, int m) {
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeapYear(y) ? 29 : days[m - 1];
 }
 
 THostRec RecordFromParams(const TXMLParams& p) {
@@ -123,21 +114,6 @@ void SetError(std::string* error, const std::string& text) {
     if (error)
         *error = text;
 }
-
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 bool IsValidIpAddress(const std::string& text) {
@@ -234,8 +210,7 @@ std::time_t ParseCreated(const std::string& text) {
         if (p != s.size())
             return 0;
     }
-    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
-        minute > 59 || second > 59)
+    if (!IsCalendarDate(year, month, day) || hour > 23 || minute > 59 || second > 59)
         return 0;
     if (year == 1899 && month == 12 && day == 30 && hour == 0 && minute == 0 && second == 0)
         return 0;
@@ -316,14 +291,12 @@ THostsLoad LoadHostsFile(const std::string& path, std::vector<THostRec>& records
 }
 
 std::string KeepDamagedHostsFile(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path backup = path + ".bak";
-    std::filesystem::copy_file(path, backup, std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec)
+    const std::string backup = path + ".bak";
+    std::string bytes;
+    std::string reason;
+    if (!ReadFileBytes(path, bytes) || !ReplaceFileContents(backup, bytes, PrivateFile, reason))
         return {};
-    std::filesystem::permissions(
-        backup, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, ec);
-    return backup.string();
+    return backup;
 }
 
 bool SaveHostsFile(const std::string& path, const std::vector<THostRec>& records,
@@ -343,31 +316,8 @@ bool SaveHostsFile(const std::string& path, const std::vector<THostRec>& records
         break;
     }
 
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        SetError(error, "Cannot create file \"" + path + "\". " + SystemReason(errno));
-        return false;
-    }
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        SetError(error, "Cannot create file \"" + path + "\". " + SystemReason(err));
-        return false;
-    };
-    if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0 || !WriteAll(fd, HostsFileText(records)) ||
-        ::fsync(fd) != 0)
-        return fail(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        SetError(error, "Cannot create file \"" + path + "\". " + SystemReason(err));
-        return false;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        SetError(error, "Cannot create file \"" + path + "\". " + SystemReason(err));
+    if (!ReplaceFileContents(path, HostsFileText(records), PrivateFile, reason)) {
+        SetError(error, "Cannot create file \"" + path + "\". " + reason);
         return false;
     }
     return true;

@@ -1,9 +1,9 @@
 #include "addressbook/HostsImport.h"
 
 #include "config/QuoteCheck.h"
+#include "platform/TextHelpers.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstddef>
 
 namespace {
@@ -12,20 +12,9 @@ constexpr int DefaultPort = 8080;
 constexpr const char* DefaultLogin = "root";
 constexpr const char* DefaultPassword = "kvtp";
 
-std::string Trimmed(const std::string& s) {
-    size_t from = 0;
-    size_t to = s.size();
-    while (from < to && (s[from] == ' ' || s[from] == '\t'))
-        ++from;
-    while (to > from && (s[to - 1] == ' ' || s[to - 1] == '\t'))
-        --to;
-    return s.substr(from, to - from);
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
+// Spaces and tabs around a field: a CSV export pads its columns with them.
+std::string TrimmedField(const std::string& s) {
+    return Trimmed(s, " \t");
 }
 
 // 1..65535 from decimal digits only; 0 when it is anything else.
@@ -103,7 +92,7 @@ std::vector<TCsvRecord> ParseCsv(const std::string& text) {
             ++p;
             ++line;
         }
-        if (sawAny || !Trimmed(record.Fields.front()).empty())
+        if (sawAny || !TrimmedField(record.Fields.front()).empty())
             records.push_back(std::move(record));
     }
     return records;
@@ -125,7 +114,7 @@ TImportResult ImportHostsCsv(const std::string& csv, std::vector<THostRec>& reco
     TColumns col;
     const TCsvRecord& header = table.front();
     for (size_t i = 0; i < header.Fields.size(); ++i) {
-        const std::string name = Lower(Trimmed(header.Fields[i]));
+        const std::string name = AsciiLower(TrimmedField(header.Fields[i]));
         const int at = static_cast<int>(i);
         int* slot = name == "label"      ? &col.Label
                     : name == "address"  ? &col.Address
@@ -145,9 +134,9 @@ TImportResult ImportHostsCsv(const std::string& csv, std::vector<THostRec>& reco
         const TCsvRecord& row = table[i];
         TImportRow outcome;
         outcome.Line = row.Line;
-        outcome.Label = Trimmed(Field(row, col.Label));
-        const std::string address = Trimmed(Field(row, col.Address));
-        const std::string portText = Trimmed(Field(row, col.Port));
+        outcome.Label = TrimmedField(Field(row, col.Label));
+        const std::string address = TrimmedField(Field(row, col.Address));
+        const std::string portText = TrimmedField(Field(row, col.Port));
         const int port = portText.empty() ? DefaultPort : PortOf(portText);
         if (row.Unterminated)
             outcome.Reason = "a quoted field is not closed";
@@ -161,7 +150,7 @@ TImportResult ImportHostsCsv(const std::string& csv, std::vector<THostRec>& reco
         // stored changed, so it is refused as one typed in would be.
         for (const auto& [name, column] :
              {std::pair{"label", col.Label}, {"login", col.Login}, {"password", col.Password}})
-            if (outcome.Reason.empty() && HoldsBothQuotes(Trimmed(Field(row, column))))
+            if (outcome.Reason.empty() && HoldsBothQuotes(TrimmedField(Field(row, column))))
                 outcome.Reason = BothQuotesRefusal(name);
         if (!outcome.Reason.empty()) {
             result.Rows.push_back(std::move(outcome));
@@ -171,8 +160,8 @@ TImportResult ImportHostsCsv(const std::string& csv, std::vector<THostRec>& reco
         rec.Caption = outcome.Label;
         rec.Address = address;
         rec.Port = port;
-        rec.Login = Trimmed(Field(row, col.Login));
-        rec.Password = Trimmed(Field(row, col.Password));
+        rec.Login = TrimmedField(Field(row, col.Login));
+        rec.Password = TrimmedField(Field(row, col.Password));
         if (rec.Login.empty())
             rec.Login = DefaultLogin;
         if (rec.Password.empty())

@@ -1,6 +1,7 @@
 #include "cleaning/CleaningSchedule.h"
 
 #include "config/GXmlUtils.h"
+#include "platform/TextHelpers.h"
 
 #include <algorithm>
 #include <charconv>
@@ -33,23 +34,6 @@ void SetParam(TXMLNode& system, const std::string& name, const std::string& type
     param->Params.SetParam("name", name);
     param->Params.SetParam("type", type);
     param->Params.SetParam("val", val);
-}
-
-std::vector<std::string> SplitTimings(const std::string& text) {
-    std::vector<std::string> items;
-    std::string item;
-    for (const char c : text) {
-        if (c == ' ' || c == ',') {
-            if (!item.empty())
-                items.push_back(std::move(item));
-            item.clear();
-        } else {
-            item += c;
-        }
-    }
-    if (!item.empty())
-        items.push_back(std::move(item));
-    return items;
 }
 
 } // namespace
@@ -111,7 +95,7 @@ void LoadCleaning(const TXMLNode* top, TCleaningValues& values) {
         values.Timings = TCleaningValues{}.Timings;
         return;
     }
-    const std::vector<std::string> items = SplitTimings(timer->Params.GetParam("val"));
+    const std::vector<std::string> items = SplitWords(timer->Params.GetParam("val"), " ,");
     for (int i = 0; i < CleaningTimingCount; ++i)
         values.Timings[static_cast<size_t>(i)] =
             items.size() == CleaningTimingCount ? items[static_cast<size_t>(i)] : std::string();

@@ -1,5 +1,7 @@
 #include "config/GXmlUtils.h"
 
+#include "platform/TextHelpers.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -45,21 +47,10 @@ std::string TXMLNode::AsXML() const {
 std::string NormalizeLineEnds(const std::string& text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16 + 2);
-    size_t lineStart = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        out.append(text, lineStart, i - lineStart);
+    ForEachLine(text, TLineEnds::Any, [&out](std::string_view line) {
+        out.append(line);
         out += "\r\n";
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        lineStart = i + 1;
-    }
-    if (lineStart < text.size()) {
-        out.append(text, lineStart, std::string::npos);
-        out += "\r\n";
-    }
+    });
     return out;
 }
 

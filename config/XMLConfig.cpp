@@ -1,15 +1,12 @@
 #include "config/XMLConfig.h"
 
+#include "platform/FileReplace.h"
+#include "platform/TextHelpers.h"
+
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -135,19 +132,7 @@ void SetDecimalSeparator(char separator) {
 }
 
 bool TextToQuad(const std::string& text, TQuadPoints& corners) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : text) {
-        if (c == ' ' || c == '\r' || c == '\n') {
-            if (!part.empty())
-                parts.push_back(std::move(part));
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty())
-        parts.push_back(std::move(part));
+    const std::vector<std::string> parts = SplitWords(text, " \r\n");
     if (parts.size() != 8)
         return false;
     for (size_t i = 0; i < 4; ++i) {
@@ -186,46 +171,8 @@ bool TXMLConfig::LoadFromText(const std::string& text) {
 bool TXMLConfig::SaveToFile(const std::string& fileName) const {
     if (!TopNode)
         return false;
-    const std::string text = NormalizeLineEnds(TopNode->AsXML());
-    // Never leave a half-written file where a good one stood: write beside it, then rename.
-    std::filesystem::path target(fileName);
-    std::filesystem::path dir = target.parent_path();
-    std::string pattern = (dir.empty() ? std::filesystem::path(".") : dir).string() + "/." +
-                          target.filename().string() + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        return false;
-    size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok) {
-        // mkstemp creates 0600: keep the mode of the file replaced, else an ordinary document's.
-        struct stat st {};
-        mode_t mode;
-        if (::stat(fileName.c_str(), &st) == 0) {
-            mode = st.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ::chmod(pattern.c_str(), mode);
-        ok = std::rename(pattern.c_str(), fileName.c_str()) == 0;
-    }
-    if (!ok)
-        ::unlink(pattern.c_str());
-    return ok;
+    std::string reason;
+    return ReplaceFileContents(fileName, NormalizeLineEnds(TopNode->AsXML()), DocumentFile, reason);
 }
 
 std::string TXMLConfig::AsText() {

@@ -1,5 +1,6 @@
 #include "data/DataDownload.h"
 #include "platform/FileReplace.h"
+#include "platform/TextHelpers.h"
 
 #include "data/velt_data.h"
 #include "program/DetectorProtocol.h"
@@ -94,15 +95,12 @@ bool IsBinaryFileName(const std::string& path) {
     const std::size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return false;
-    std::string ext = path.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return ext == ".BIN";
+    return AsciiLower(path.substr(dot)) == ".bin";
 }
 
 bool WriteFileReplacing(const std::string& path, const std::string& bytes) {
     std::string reason;
-    return ReplaceFileContents(path, bytes, false, reason);
+    return ReplaceFileContents(path, bytes, OrdinaryFile, reason);
 }
 
 TDownloadOutcome DownloadDataFile(const TDownloadRequest& request) {

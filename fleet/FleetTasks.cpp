@@ -102,7 +102,7 @@ std::string FileNameForLabel(const std::string& label) {
 
 bool WritePrivateFile(const std::string& path, const std::string& bytes, std::string& error) {
     std::string reason;
-    if (ReplaceFileContents(path, bytes, true, reason))
+    if (ReplaceFileContents(path, bytes, PrivateFile, reason))
         return true;
     error = "cannot write " + path + ": " + reason;
     return false;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -38,20 +39,46 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
+// The temporary file is made private, and given its final mode before the first byte, unless
+// the umask gives that mode already: a document the user keeps private never shows for a moment.
+struct TModePlan {
+    mode_t Create = 0600;
+    bool Change = true;
+    mode_t Final = 0600;
+};
+
+TModePlan PlanMode(const std::string& path, TFileMode mode) {
+    struct stat st {};
+    if (mode.KeepReplaced && ::stat(path.c_str(), &st) == 0)
+        return {0600, true, static_cast<mode_t>(st.st_mode & 07777)};
+    if (!mode.UnderUmask)
+        return {0600, true, static_cast<mode_t>(mode.NewFile)};
+    return {static_cast<mode_t>(mode.NewFile), false, 0};
+}
+
+bool ApplyMode(int fd, const TModePlan& plan, TFileMode mode) {
+    struct stat st {};
+    if (!plan.Change || (::fstat(fd, &st) == 0 && (st.st_mode & 07777) == plan.Final))
+        return true;
+    // Documents and INI files were always saved on file systems that keep no modes; a private
+    // file that could not be made private is not written.
+    return ::fchmod(fd, plan.Final) == 0 || mode.KeepReplaced;
+}
+
 } // namespace
 
-bool ReplaceFileContents(const std::string& path, const std::string& bytes, bool privateFile,
+bool ReplaceFileContents(const std::string& path, const std::string& bytes, TFileMode mode,
                          std::string& reason) {
     if (path.empty()) {
         reason = std::strerror(ENOENT);
         return false;
     }
+    const TModePlan plan = PlanMode(path, mode);
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = TemporaryBeside(path, attempt);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    privateFile ? 0600 : 0666);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, plan.Create);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -60,7 +87,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes, bool
         return false;
     }
     // A full disk may only show when the data reach it.
-    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = ApplyMode(fd, plan, mode) && WriteAll(fd, bytes) && ::fsync(fd) == 0;
     int error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -1,39 +1,14 @@
 #include "platform/IniFile.h"
 
 #include "config/GXmlUtils.h"
+#include "platform/FileReplace.h"
+#include "platform/TextHelpers.h"
 
-#include <cctype>
 #include <charconv>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
-
-std::string Trim(const std::string& s) {
-    size_t a = 0, b = s.size();
-    while (a < b && std::isspace(static_cast<unsigned char>(s[a])))
-        ++a;
-    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1])))
-        --b;
-    return s.substr(a, b - a);
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 struct IniText {
     std::vector<std::string> Lines;
@@ -49,40 +24,30 @@ IniText ReadLines(const std::string& path) {
     t.Exists = true;
     if (raw.find("\r\n") != std::string::npos)
         t.LineEnd = "\r\n";
-    size_t start = 0;
-    while (start < raw.size()) {
-        size_t end = raw.find('\n', start);
-        if (end == std::string::npos)
-            end = raw.size();
-        std::string line = raw.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        t.Lines.push_back(std::move(line));
-        start = end + 1;
-    }
+    t.Lines = SplitLines(raw, TLineEnds::Lf);
     return t;
 }
 
 // Section name of a "[name]" line.
 std::optional<std::string> SectionOf(const std::string& line) {
-    const std::string t = Trim(line);
+    const std::string t = Trimmed(line);
     if (t.size() < 2 || t.front() != '[')
         return std::nullopt;
     const size_t close = t.find(']');
     if (close == std::string::npos)
         return std::nullopt;
-    return Trim(t.substr(1, close - 1));
+    return Trimmed(t.substr(1, close - 1));
 }
 
 // Key of a "key=value" line (comments and blank lines have none).
 std::optional<std::string> KeyOf(const std::string& line) {
-    const std::string t = Trim(line);
+    const std::string t = Trimmed(line);
     if (t.empty() || t[0] == ';' || t[0] == '#' || t[0] == '[')
         return std::nullopt;
     const size_t eq = t.find('=');
     if (eq == std::string::npos)
         return std::nullopt;
-    return Trim(t.substr(0, eq));
+    return Trimmed(t.substr(0, eq));
 }
 
 struct Location {
@@ -99,7 +64,7 @@ Location Find(const IniText& t, const std::string& section, const std::string& k
         if (const auto s = SectionOf(line)) {
             if (loc.SectionLine >= 0 && inside)
                 break; // the first section of that name is the one read and written
-            inside = SameName(*s, section);
+            inside = EqualsIgnoringCase(*s, section);
             if (inside) {
                 loc.SectionLine = i;
                 loc.LastLine = i;
@@ -108,30 +73,13 @@ Location Find(const IniText& t, const std::string& section, const std::string& k
         }
         if (!inside)
             continue;
-        if (!Trim(line).empty())
+        if (!Trimmed(line).empty())
             loc.LastLine = i;
         const auto k = KeyOf(line);
-        if (k && loc.KeyLine < 0 && SameName(*k, key))
+        if (k && loc.KeyLine < 0 && EqualsIgnoringCase(*k, key))
             loc.KeyLine = i;
     }
     return loc;
-}
-
-bool WriteAtomically(const std::string& path, const std::string& text) {
-    std::string tmp = path + ".XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0)
-        return false;
-    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    struct stat st {};
-    const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    ::chmod(tmp.c_str(), mode);
-    ok = ok && std::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok)
-        ::unlink(tmp.c_str());
-    return ok;
 }
 
 } // namespace
@@ -143,7 +91,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
     if (loc.KeyLine < 0)
         return def;
     const std::string& line = t.Lines[static_cast<size_t>(loc.KeyLine)];
-    std::string value = Trim(line.substr(line.find('=') + 1));
+    std::string value = Trimmed(line.substr(line.find('=') + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front())
         value = value.substr(1, value.size() - 2);
@@ -173,7 +121,7 @@ bool TIniFile::WriteString(const std::string& section, const std::string& key,
     } else if (loc.SectionLine >= 0) {
         t.Lines.insert(t.Lines.begin() + loc.LastLine + 1, entry);
     } else {
-        if (!t.Lines.empty() && !Trim(t.Lines.back()).empty())
+        if (!t.Lines.empty() && !Trimmed(t.Lines.back()).empty())
             t.Lines.emplace_back();
         t.Lines.push_back("[" + section + "]");
         t.Lines.push_back(entry);
@@ -181,7 +129,8 @@ bool TIniFile::WriteString(const std::string& section, const std::string& key,
     std::string text;
     for (const std::string& line : t.Lines)
         text += line + t.LineEnd;
-    return WriteAtomically(Path, text);
+    std::string reason;
+    return ReplaceFileContents(Path, text, SettingsFile, reason);
 }
 
 bool TIniFile::WriteInteger(const std::string& section, const std::string& key, int value) {

@@ -1,5 +1,7 @@
 #include "program/DetectorProtocol.h"
 
+#include "platform/TextHelpers.h"
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -32,30 +34,8 @@ bool AnnouncedCount(const std::string& line, long long& n) {
     return true;
 }
 
-namespace {
-std::vector<std::string> Tokens(const std::string& text, const char* separators) {
-    std::vector<std::string> out;
-    std::string cur;
-    for (char c : text) {
-        bool sep = false;
-        for (const char* s = separators; *s; ++s)
-            sep = sep || c == *s;
-        if (sep) {
-            if (!cur.empty())
-                out.push_back(std::move(cur));
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    if (!cur.empty())
-        out.push_back(std::move(cur));
-    return out;
-}
-} // namespace
-
 std::vector<TZoneState> ParseZoneStates(const std::string& text) {
-    const std::vector<std::string> t = Tokens(text, " \t\r\n");
+    const std::vector<std::string> t = SplitWords(text, " \t\r\n");
     std::vector<TZoneState> out;
     for (size_t i = 0; i + 1 < t.size(); i += 2)
         out.push_back({t[i], t[i + 1] == "1"});
@@ -63,7 +43,7 @@ std::vector<TZoneState> ParseZoneStates(const std::string& text) {
 }
 
 std::vector<TZoneEvent> ParseZoneEvents(const std::string& text) {
-    const std::vector<std::string> t = Tokens(text, " \t\r\n,=");
+    const std::vector<std::string> t = SplitWords(text, " \t\r\n,=");
     std::vector<TZoneEvent> out;
     for (size_t i = 0; i + 7 <= t.size(); i += 7)
         out.push_back({t[i], t[i + 1] == "1", StrToIntDef(t[i + 3], 0)});

@@ -1,14 +1,8 @@
 #include "program/StartOptions.h"
 
-#include <cctype>
+#include "platform/TextHelpers.h"
 
 namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool TakeLanguage(const std::string& value, TStartOptions& o) {
     const int code = LanguageCode(value);
@@ -24,7 +18,7 @@ bool TakeLanguage(const std::string& value, TStartOptions& o) {
 } // namespace
 
 int LanguageCode(const std::string& name) {
-    const std::string lower = Lower(name);
+    const std::string lower = AsciiLower(name);
     if (lower == "ru")
         return 0;
     if (lower == "en")

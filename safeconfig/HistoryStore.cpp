@@ -112,7 +112,7 @@ std::string HistoryTimeText(long long timeMs, bool local) {
 bool WriteThroughTemporary(const std::string& path, const std::string& bytes,
                            std::string& problem) {
     std::string reason;
-    if (ReplaceFileContents(path, bytes, false, reason))
+    if (ReplaceFileContents(path, bytes, OrdinaryFile, reason))
         return true;
     problem = "cannot write " + path + ": " + reason;
     return false;

@@ -1,22 +1,12 @@
 #include "safeconfig/LineDiff.h"
 
+#include "platform/TextHelpers.h"
+
 #include <algorithm>
 #include <cstddef>
 
 std::vector<std::string> TextLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines.push_back(text.substr(start));
-    return lines;
+    return SplitLines(text, TLineEnds::Any);
 }
 
 namespace {

@@ -1,9 +1,9 @@
 #include "settings/AdminText.h"
 
 #include "addressbook/HostRecords.h"
+#include "platform/TextHelpers.h"
 
 #include <cstdio>
-#include <sstream>
 
 std::string NetworkApplyText(const std::string& address, const std::string& netmask,
                              const std::string& gateway, const std::string& dns, bool ntp,
@@ -25,10 +25,7 @@ std::string NetworkApplyText(const std::string& address, const std::string& netm
 }
 
 TNetworkFields ParseNetworkReply(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> tokens;
-    for (std::string t; in >> t;)
-        tokens.push_back(t);
+    const std::vector<std::string> tokens = SplitWords(line, AsciiBlanks);
     TNetworkFields fields;
     for (size_t i = 0; i + 1 < tokens.size(); ++i) {
         const std::string& key = tokens[i];
@@ -94,21 +91,13 @@ int Column(const std::string& text, size_t column, size_t count) {
     return value;
 }
 
-bool LeapYear(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
 } // namespace
 
 std::optional<std::tm> ParseDetectorTime(const std::string& text) {
     const int year = Column(text, 1, 4), month = Column(text, 6, 2), day = Column(text, 9, 2);
     const int hour = Column(text, 12, 2), minute = Column(text, 15, 2), second = Column(text, 18, 2);
-    if (year < 1 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 ||
+    if (year < 1 || !IsCalendarDate(year, month, day) || hour < 0 || hour > 23 || minute < 0 ||
         minute > 59 || second < 0 || second > 59)
-        return std::nullopt;
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const int monthDays = days[month - 1] + (month == 2 && LeapYear(year) ? 1 : 0);
-    if (day > monthDays)
         return std::nullopt;
     std::tm t{};
     t.tm_year = year - 1900;

@@ -52,9 +52,6 @@ extern const char* const SerialDevices[4];
 // the default class list.
 std::string CheckClasses(std::string& text);
 
-// The trigger list's lines from the text of a multi-line edit (LF or CR LF).
-std::vector<std::string> SplitLines(const std::string& text);
-
 // One `key=value` line per control of a document the dialog has stored into, in the command
 // line's order, each with the value stored for it; the trigger lines last.
 std::string SettingsListing(const TXMLNode* top);

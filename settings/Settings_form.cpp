@@ -3,6 +3,7 @@
 #include "config/GXmlUtils.h"
 #include "config/QuoteCheck.h"
 #include "lang/lang_res.h"
+#include "platform/TextHelpers.h"
 #include "terminal/DialogKeys.h"
 #include "terminal/TerminalPage.h"
 
@@ -442,7 +443,8 @@ TSettingsValues TSettingsForm::Values() const {
     v.SerialAddress = Utf8(SerialAddress->text());
     v.SerialBaudrate = Utf8(BaudRate->currentText());
     v.SerialProto = Utf8(Protocol->currentText());
-    v.Triggers = SplitLines(Utf8(Triggers->toPlainText()));
+    // One trigger a line; a CR before the LF is not part of it.
+    v.Triggers = SplitLines(Utf8(Triggers->toPlainText()), TLineEnds::Lf);
     return v;
 }
 

@@ -94,5 +94,5 @@ TTerminalReaction ReactToTerminalEvent(const TTerminalEvent& event, const std::s
 }
 
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& problem) {
-    return ReplaceFileContents(path, bytes, false, problem);
+    return ReplaceFileContents(path, bytes, OrdinaryFile, problem);
 }
