@@ -114,6 +114,7 @@ void SetError(std::string* error, const std::string& text) {
     if (error)
         *error = text;
 }
+
 } // namespace
 
 bool IsValidIpAddress(const std::string& text) {
