@@ -82,3 +82,26 @@ int ReceiveDataFile(const TReceiveDataContext& c) {
     c.Progress->Finish();
     return Report(c, outcome, file);
 }
+
+TDataReceiver::TDataReceiver(QWidget* owner, TDayPickerForm* dayPicker, TProgressForm* progress,
+                             TProgressProc showProgress)
+    : Owner(owner), DayPicker(dayPicker), Progress(progress),
+      ShowProgress(std::move(showProgress)) {}
+
+TDataReceiver::~TDataReceiver() = default;
+
+int TDataReceiver::Receive(const TSyncTarget& target, const std::string& firmwareVersion,
+                           const QPoint& clientOrigin, TUserPrompts* prompts) const {
+    if (!DayPicker || !Progress || !prompts)
+        return -1;
+    TReceiveDataContext context;
+    context.Target = target;
+    context.FirmwareVersion = firmwareVersion;
+    context.Owner = Owner;
+    context.ClientOrigin = clientOrigin;
+    context.DayPicker = DayPicker;
+    context.Progress = Progress;
+    context.Prompts = prompts;
+    context.ShowProgress = ShowProgress;
+    return ReceiveDataFile(context);
+}

@@ -6,6 +6,7 @@
 #include "program/velt_winsock.h"
 
 #include <QPoint>
+#include <QPointer>
 
 #include <string>
 
@@ -28,3 +29,24 @@ struct TReceiveDataContext {
 // Bytes received and written (> 0), 0 for a failed download, -1 when there is nothing to
 // report: a question cancelled, or a failure that showed its own message.
 int ReceiveDataFile(const TReceiveDataContext& context);
+
+// The download as the controller owns it: its windows are fixed at creation; the detector, its
+// firmware and the questions are those of the moment of each download.
+class TDataReceiver final {
+public:
+    TDataReceiver(QWidget* owner, TDayPickerForm* dayPicker, TProgressForm* progress,
+                  TProgressProc showProgress);
+    ~TDataReceiver();
+    TDataReceiver(const TDataReceiver&) = delete;
+    TDataReceiver& operator=(const TDataReceiver&) = delete;
+
+    // As ReceiveDataFile; -1 when the windows have gone.
+    int Receive(const TSyncTarget& target, const std::string& firmwareVersion,
+                const QPoint& clientOrigin, TUserPrompts* prompts) const;
+
+private:
+    QPointer<QWidget> Owner;
+    QPointer<TDayPickerForm> DayPicker;
+    QPointer<TProgressForm> Progress;
+    TProgressProc ShowProgress;
+};

@@ -1,5 +1,7 @@
 #include "dialogs/SensorIdForm.h"
 
+#include "lang/lang_res.h"
+
 #include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -51,4 +53,13 @@ bool TSensorIdForm::IsAcceptableId(const QString& text, const QStringList& used)
 
 void TSensorIdForm::UpdateOk() {
     Ok->setEnabled(IsAcceptableId(Edit->text(), UsedIds));
+}
+
+void TSensorIdForm::Prepare(const QString& caption, const QString& id, const QStringList& ids) {
+    setWindowTitle(caption);
+    Ok->setText(Lang(ltOK));
+    Cancel->setText(Lang(ltCancel));
+    Label->setText(Lang(ltInputId));
+    SetIds(ids);
+    Edit->setText(id);
 }

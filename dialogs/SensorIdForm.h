@@ -17,6 +17,8 @@ public:
     // The ids already in use; compared as plain text, so "03" is free while "3" is taken.
     QStringList& Ids() { return UsedIds; }
     void SetIds(const QStringList& ids);
+    // Captions from the text table, the id to start from and the ids in use.
+    void Prepare(const QString& caption, const QString& id, const QStringList& ids);
 
     QLabel* IdLabel() const { return Label; }
     QLineEdit* IdEdit() const { return Edit; }

@@ -2,6 +2,7 @@
 #include "program/zelmont_box.h"
 
 #include "dialogs/SensorIdForm.h"
+#include "program/ControllerBindings.h"
 #include "platform/Folders.h"
 #include "program/Prompts.h"
 #include "lang/lang_res.h"
@@ -21,6 +22,50 @@ namespace {
 const QString ConfigFilter = "XML Files (*.xml *.XML)";
 const QString PictureFilter = "Graphic files (*.jpg *.jpeg *.bmp *.JPG *.JPEG *.BMP)";
 
+// When an item of the main menu is enabled; the order of the flags BuildMainMenu computes.
+enum class TWhen { Always, Editing, Selected, Connected, ConnectedLive, ConnectedEditing };
+
+struct TMenuItem {
+    int Text; // 0: a separator
+    TMenuCommand Command;
+    TWhen When;
+    bool Checkable;
+};
+
+constexpr TMenuItem Separator{0, TMenuCommand::Connection, TWhen::Always, false};
+
+// The items in their order. The cleaning action and the safe configuration work come beside the
+// items they belong with.
+constexpr TMenuItem MenuItems[] = {
+    {ltConnection, TMenuCommand::Connection, TWhen::Always, false},
+    Separator,
+    {ltEditMode, TMenuCommand::EditMode, TWhen::Always, true},
+    Separator,
+    {ltNewConfig, TMenuCommand::NewConfig, TWhen::Editing, false},
+    Separator,
+    {ltCreateSensor, TMenuCommand::CreateSensor, TWhen::Editing, false},
+    {ltChangeId, TMenuCommand::ChangeId, TWhen::Selected, false},
+    {ltDeleteSensor, TMenuCommand::DeleteSensor, TWhen::Selected, false},
+    Separator,
+    {ltCopy, TMenuCommand::Copy, TWhen::Selected, false},
+    {ltPaste, TMenuCommand::Paste, TWhen::Editing, false},
+    Separator,
+    {ltRefreshPicture, TMenuCommand::RefreshPicture, TWhen::Connected, false},
+    {ltEnableVideo, TMenuCommand::EnableVideo, TWhen::ConnectedLive, true},
+    Separator,
+    {ltSettingsMenu, TMenuCommand::Settings, TWhen::Editing, false},
+    {ltCleaning, TMenuCommand::Cleaning, TWhen::Connected, false},
+    Separator,
+    {ltLoadConfig, TMenuCommand::LoadConfig, TWhen::ConnectedEditing, false},
+    Separator,
+    {ltAboutMenu, TMenuCommand::About, TWhen::Always, false},
+    {ltHelp, TMenuCommand::Help, TWhen::Always, false},
+    Separator,
+    {ltHistoryMenu, TMenuCommand::History, TWhen::Connected, false},
+    {ltExportZonesMenu, TMenuCommand::ExportZones, TWhen::Always, false},
+    {ltImportZonesMenu, TMenuCommand::ImportZones, TWhen::Editing, false},
+};
+
 } // namespace
 
 void TZelmont_box::ShowMainMenu(int index) {
@@ -35,76 +80,39 @@ QMenu* TZelmont_box::BuildMainMenu(int index) {
         MainMenu->deleteLater();
     MainMenu = new QMenu(MainForm());
     const bool connected = ConnectionState > csLoggingIn;
-    struct Item {
-        int Text; // 0: separator
-        int Tag;
-        bool Enabled;
-        int Checkable; // -1 no, else the checked state
-    };
-    const Item items[] = {
-        {ltConnection, -1, true, -1},
-        {0, 0, false, -1},
-        {ltEditMode, 0, true, Editing ? 1 : 0},
-        {0, 0, false, -1},
-        {ltNewConfig, -2, Editing, -1},
-        {0, 0, false, -1},
-        {ltCreateSensor, 1, Editing, -1},
-        {ltChangeId, 2, index >= 0, -1},
-        {ltDeleteSensor, 3, index >= 0, -1},
-        {0, 0, false, -1},
-        {ltCopy, 4, index >= 0, -1},
-        {ltPaste, 5, Editing, -1},
-        {0, 0, false, -1},
-        {ltRefreshPicture, 6, connected, -1},
-        {ltEnableVideo, 7, connected && !Editing, VideoRate > 0 ? 1 : 0},
-        {0, 0, false, -1},
-        {ltSettingsMenu, 8, Editing, -1},
-        {ltCleaning, 12, connected, -1},
-        {0, 0, false, -1},
-        {ltLoadConfig, 9, connected && Editing, -1},
-        {0, 0, false, -1},
-        {ltAboutMenu, 10, true, -1},
-        {ltHelp, 11, true, -1},
-        // Safe configuration work
-        {0, 0, false, -1},
-        {ltHistoryMenu, 30, connected, -1},
-        {ltExportZonesMenu, 31, true, -1},
-        {ltImportZonesMenu, 32, Editing, -1},
-    };
-    for (const Item& item : items) {
+    const bool enabled[] = {
+        true, Editing, index >= 0, connected, connected && !Editing, connected && Editing};
+    for (const TMenuItem& item : MenuItems) {
         if (item.Text == 0) {
             MainMenu->addSeparator();
             continue;
         }
         QAction* action = MainMenu->addAction(Lang(item.Text));
-        action->setData(item.Tag);
-        action->setEnabled(item.Enabled);
-        if (item.Checkable >= 0) {
+        action->setData(static_cast<int>(item.Command));
+        action->setEnabled(enabled[static_cast<int>(item.When)]);
+        if (item.Checkable) {
             action->setCheckable(true);
-            action->setChecked(item.Checkable == 1);
+            action->setChecked(item.Command == TMenuCommand::EditMode ? Editing : VideoRate > 0);
         }
-        const int tag = item.Tag;
-        QObject::connect(action, &QAction::triggered, MainMenu,
-                         [this, tag](bool checked) { MainMenuClick(tag, checked); });
+        QObject::connect(
+            action, &QAction::triggered, MainMenu,
+            [this, command = item.Command](bool checked) { MainMenuClick(command, checked); });
     }
     return MainMenu;
 }
 
-void TZelmont_box::MainMenuClick(int tag, bool checked) {
-    switch (tag) {
-    case -1:
+void TZelmont_box::MainMenuClick(TMenuCommand command, bool checked) {
+    switch (command) {
+    case TMenuCommand::Connection:
         ShowAddressBook();
         break;
-    case 0:
+    case TMenuCommand::EditMode:
         SetEditing(checked);
-        if (Editing) {
-            SetVideoRate(0);
-            SetDataMode(false);
-            ShowStrip = false;
-        }
+        if (Editing)
+            SetLiveView(false, 0);
         PaintView();
         break;
-    case -2:
+    case TMenuCommand::NewConfig:
         if (!Prompts->Confirm(MainForm(), Lang(ltNewConfig), Lang(ltNewConfigWarning),
                               QMessageBox::Warning))
             break;
@@ -112,81 +120,66 @@ void TZelmont_box::MainMenuClick(int tag, bool checked) {
         SetDataMode(false);
         Config->CreateDefault("KERVOLA2", "ZELMONT_SF");
         Config->ReadSensors(*this);
-        RecordStep();
+        EditFinished();
         PaintView();
         break;
-    case 1:
+    case TMenuCommand::CreateSensor:
         CreateSensorDialog();
         break;
-    case 2:
+    case TMenuCommand::ChangeId:
         ChangeIdDialog();
         break;
-    case 3:
+    case TMenuCommand::DeleteSensor:
         DeleteSelected();
         break;
-    case 4:
+    case TMenuCommand::Copy:
         CopySensor();
         break;
-    case 5:
+    case TMenuCommand::Paste:
         PasteSensor();
         break;
-    case 6:
+    case TMenuCommand::RefreshPicture:
         ++PendingPictures;
         SendLine("gp");
         break;
-    case 7:
-        if (checked) {
-            SetVideoRate(LiveRate);
-            SetDataMode(true);
-            ShowStrip = true;
-        } else {
-            SetVideoRate(0);
-            SetDataMode(false);
-            ShowStrip = false;
-        }
+    case TMenuCommand::EnableVideo:
+        SetLiveView(checked, LiveRate);
         LastFrameTick = TickCount;
         PendingPictures = 0;
         PaintView();
         break;
-    case 8:
+    case TMenuCommand::Settings:
         OpenSettings("KERVOLA2");
         break;
-    case 9:
+    case TMenuCommand::LoadConfig:
         AskConfigUpload();
         break;
-    case 10:
+    case TMenuCommand::About:
         ShowAbout();
         break;
-    case 11:
+    case TMenuCommand::Help:
         OpenDocument("help.pdf");
         break;
-    case 12:
+    case TMenuCommand::Cleaning:
         ShowCleaning();
         break;
-    case 30:
+    case TMenuCommand::History:
         SafeConfig->ShowHistory(Detector(), DialogPosition());
         break;
-    case 31:
-        ExportZonesDialog();
+    case TMenuCommand::ExportZones:
+        SafeConfig->ExportZonesDialog();
         break;
-    case 32:
-        ImportZonesDialog();
-        break;
-    default:
+    case TMenuCommand::ImportZones:
+        SafeConfig->ImportZonesDialog();
         break;
     }
 }
 
 void TZelmont_box::PrepareSensorIdForm(const QString& caption, const QString& id) {
-    SensorIdForm->move(DialogPosition());
-    SensorIdForm->setWindowTitle(caption);
-    SensorIdForm->OkButton()->setText(Lang(ltOK));
-    SensorIdForm->CancelButton()->setText(Lang(ltCancel));
-    SensorIdForm->IdLabel()->setText(Lang(ltInputId));
     QStringList ids;
     GetIds(ids);
-    SensorIdForm->SetIds(ids);
-    SensorIdForm->IdEdit()->setText(id);
+    SensorIdForm->move(DialogPosition());
+    SensorIdForm->Prepare(caption, id, ids);
 }
 
 void TZelmont_box::CreateSensorDialog() {
@@ -238,18 +231,16 @@ void TZelmont_box::ResizeClient(int width, int height, bool restore) {
     form->resize(width + left, height);
 }
 
+void TZelmont_box::SetLiveView(bool live, int rate) {
+    SetVideoRate(live ? rate : 0);
+    SetDataMode(live);
+    ShowStrip = live;
+}
+
 void TZelmont_box::SwitchLiveView() {
-    if (Editing) {
-        SetEditing(false);
-        SetVideoRate(static_cast<int>(Timer()->TimerRate()));
-        SetDataMode(true);
-        ShowStrip = true;
-    } else {
-        SetEditing(true);
-        SetVideoRate(0);
-        SetDataMode(false);
-        ShowStrip = false;
-    }
+    const bool live = Editing;
+    SetEditing(!live);
+    SetLiveView(live, static_cast<int>(Timer()->TimerRate()));
     PaintView();
 }
 
@@ -263,9 +254,9 @@ void TZelmont_box::SaveConfigDialog() {
     const QString file = AskDataFile(ltSaveConfigToFile, ConfigFilter, "xml", true);
     if (file.isEmpty())
         return;
-    if (!StoreSettings())
+    if (!Settings->Commands.StoreSettings())
         return;
-    RebaseUndo(); // saving is no step of its own, the stored settings included
+    SafeConfig->Undo().Rebase(); // saving is no step of its own, the stored settings included
     Config->SaveToFile(file.toStdString()); // a failed save is silent
 }
 
@@ -277,7 +268,7 @@ bool TZelmont_box::LoadConfigFile(const std::string& file) {
     Config->TopNode = std::move(loaded.TopNode);
     Config->ReadSensors(*this);
     SetEditing(true);
-    RecordStep();
+    EditFinished();
     PaintView();
     return true;
 }
@@ -286,24 +277,6 @@ void TZelmont_box::OpenConfigDialog() {
     const QString file = AskDataFile(ltLoadConfigFromFile, ConfigFilter, "xml", false);
     if (!file.isEmpty())
         LoadConfigFile(file.toStdString());
-}
-
-void TZelmont_box::ExportZonesDialog() {
-    const QString file = AskDataFile(ltExportZonesMenu, Lang(ltZonesFileFilter), "xml", true);
-    if (file.isEmpty())
-        return;
-    const QString problem = SafeConfig->ExportZones(file);
-    if (!problem.isEmpty())
-        Prompts->Inform(MainForm(), "KERVOLA", problem, QMessageBox::Warning);
-}
-
-void TZelmont_box::ImportZonesDialog() {
-    const QString file = AskDataFile(ltImportZonesMenu, Lang(ltZonesFileFilter), "xml", false);
-    if (file.isEmpty())
-        return;
-    const QString problem = SafeConfig->ImportZones(file);
-    if (!problem.isEmpty())
-        Prompts->Inform(MainForm(), "KERVOLA", problem, QMessageBox::Warning);
 }
 
 namespace {
@@ -379,25 +352,19 @@ void TZelmont_box::HandleKeyDown(QKeyEvent* event) {
         PaintView();
         return;
     }
+    if (alt && key >= Qt::Key_F1 && key <= Qt::Key_F3) {
+        const QSize sizes[] = {{FrameWidth, FrameHeight}, {320, 240}, {720, 576}};
+        ResizeClient(sizes[key - Qt::Key_F1].width(), sizes[key - Qt::Key_F1].height(), false);
+        return;
+    }
     if (alt) {
         switch (key) {
-        case Qt::Key_F1:
-            ResizeClient(FrameWidth, FrameHeight, false);
-            break;
-        case Qt::Key_F2:
-            ResizeClient(320, 240, false);
-            break;
-        case Qt::Key_F3:
-            ResizeClient(720, 576, false);
-            break;
         case Qt::Key_F5:
             SavePictureDialog(true);
             break;
         case Qt::Key_F7:
             SetEditing(true);
-            SetVideoRate(0);
-            SetDataMode(false);
-            ShowStrip = false;
+            SetLiveView(false, 0);
             PaintView();
             OpenSettings("KERVOLA");
             break;

@@ -1,7 +1,10 @@
 #include "program/zelmont_box.h"
 
 #include "addressbook/Connection_manager.h"
-#include "cleaning/CleaningForm.h"
+#include "program/ConfigTransfer.h"
+#include "program/ControllerBindings.h"
+#include "cleaning/CleaningAction.h"
+#include "data/ReceiveDataFile.h"
 #include "dialogs/SendingForm.h"
 #include "dialogs/SensorIdForm.h"
 #include "dialogs/day_picker_form.h"
@@ -14,6 +17,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QThread>
 #include <QWidget>
 
@@ -35,19 +39,17 @@ TZelmont_box::TZelmont_box(QWidget* mainForm, QWidget* parent)
     LiveRate = 25;
 
     SendingForm = new TSendingForm(mainForm);
-    QObject::connect(SendingForm, &TSendingForm::okClicked, SendingForm,
-                     [this] { UploadConfig(); });
-    SafeConfig = std::make_unique<TSafeConfig>(*this, mainForm);
-    SafeConfig->OnLoadFile = [this](const QString& path) { LoadConfigFile(path.toStdString()); };
-    QObject::connect(SendingForm, &TSendingForm::changesClicked, SendingForm,
-                     [this] { SafeConfig->ShowChanges(Detector(), DialogPosition(60)); });
     SensorIdForm = new TSensorIdForm(mainForm);
     ConnectManager = new TConnect_manager(mainForm);
     ConnectManager->OnChoose = [this](QObject*, const THostRec* record) { ConnectToHost(record); };
     ShowTextForm = new TShowTextForm(mainForm);
     ProgressForm = new TProgressForm(mainForm);
     DayPickerForm = new TDayPickerForm(mainForm);
-    CreateSettingsForm(mainForm);
+    SettingsForm = new TSettingsForm(mainForm);
+    SettingsForm->OnCommand = [this](TSettingsForm* sender, int& code, std::string& text) {
+        ExecuteSettingsCommand(sender, code, text);
+    };
+    BindSubsystems(*this);
     ControlsEnabled = true;
     CurrentHost.Clear();
 }
@@ -58,7 +60,7 @@ TZelmont_box::~TZelmont_box() {
         CleanForm->SetStateQuery({}, nullptr);
     MMTimer.reset();
     // Nothing is told about an upload while the windows go.
-    UploadInFlight.reset();
+    Transfer->UploadInFlight.reset();
     // The client reports its disconnection through us while it goes: let it go while we exist.
     MainClient.reset();
 }
@@ -91,7 +93,7 @@ bool TZelmont_box::OpenConnection(const std::string& host, int port, bool loadCo
     PendingPictures = 0;
     LastFrameTick = 0;
     LoadConfigOnConnect = loadConfig;
-    ForgetUpload();
+    Transfer->ForgetUpload();
     ConnectionState = csConnecting;
     const bool started = MainClient->Connect(host, port);
     // A connect that cannot even start would otherwise leave "Connection in progress..." up for
@@ -107,7 +109,7 @@ void TZelmont_box::CloseConnection() {
     MainClient->Disconnect();
     // A connect still pending reports no disconnection: the state must not stay "connecting".
     ConnectionState = csNoConnection;
-    ForgetUpload();
+    Transfer->ForgetUpload();
     if (!Editing)
         GreyMode = true;
     PaintView();
@@ -124,7 +126,7 @@ void TZelmont_box::ConnectToHost(const THostRec* record) {
     if (loadConfig) {
         Config->CreateDefault("", "");
         Config->ReadSensors(*this);
-        RecordStep();
+        EditFinished();
     }
     ShowIdlePicture();
     const THostRec target = CurrentHost;
@@ -144,7 +146,7 @@ void TZelmont_box::HandleClientEvent(int event, std::string& data) {
         return;
     case ceDisconnected:
         ConnectionState = csNoConnection;
-        ForgetUpload();
+        Transfer->ForgetUpload();
         return;
     case ceData:
         if (ConnectionState == csLoggingIn) {
@@ -168,13 +170,13 @@ void TZelmont_box::HandleClientEvent(int event, std::string& data) {
 
 void TZelmont_box::HandleClientError(int) {
     ConnectionState = csNoConnection;
-    ForgetUpload();
+    Transfer->ForgetUpload();
 }
 
 void TZelmont_box::DropFaultyPeer() {
     MainClient->Disconnect();
     ConnectionState = csNoConnection;
-    ForgetUpload();
+    Transfer->ForgetUpload();
 }
 
 void TZelmont_box::ParseReplies(std::string& buffer) {
@@ -182,11 +184,7 @@ void TZelmont_box::ParseReplies(std::string& buffer) {
     // to this same buffer and taken by this loop, never parsed twice by a nested one.
     if (Parsing)
         return;
-    Parsing = true;
-    struct Done {
-        bool& Flag;
-        ~Done() { Flag = false; }
-    } done{Parsing};
+    const QScopedValueRollback<bool> parsing(Parsing, true);
     size_t consumed = 0;
     for (;;) {
         const bool body = ConnectionState == csConfigBody || ConnectionState == csPictureBody;
@@ -258,10 +256,10 @@ void TZelmont_box::HandleReplyLine(const std::string& line) {
     } else if (code == "sc") {
         // A reply that carries no count still answers the upload that waits: it confirms
         // nothing, and no other reply will come for it.
-        if (line.find('=') != std::string::npos || UploadInFlight)
+        if (line.find('=') != std::string::npos || Transfer->UploadInFlight)
             HandleUploadReply(line);
     } else if (code == "gt") {
-        HandleTimeReply(ParseTimeReply(rest));
+        Settings->Commands.ShowTimeReply(ParseTimeReply(rest));
     } else if (code == "gf") {
         const int rate = ParseRateReply(rest, static_cast<int>(MMTimer->TimerRate()));
         // A rate of 0 or one that is no number gives no timer period: keep the one we have.
@@ -292,7 +290,7 @@ void TZelmont_box::HandleConfigBody(const std::string& body) {
     Config->ReadSensors(*this);
     if (Editing)
         SelectedIndex = Count() - 1;
-    ResetUndo();
+    SafeConfig->Undo().Reset();
     SafeConfig->ConfigRead(Detector(), body);
     PaintView();
 }
@@ -308,7 +306,8 @@ void TZelmont_box::HandleTimerTick(TMMTimer* timer) {
     }
     if (ConnectionState <= csLoggingIn)
         return;
-    WaitForUploadReply();
+    // Counted in the timer's own period, which a "gf" reply may have changed.
+    Transfer->WaitForUploadReply(MMTimer->Interval());
     if (StartupCountdown > 0) {
         SendStartupCommand();
         return;
@@ -402,4 +401,59 @@ TSyncTarget TZelmont_box::SyncTarget() const {
 
 std::string TZelmont_box::Transact(const std::string& command) {
     return ::Transact(SyncTarget(), command);
+}
+
+void TZelmont_box::OpenSettings(const std::string& from) {
+    Settings->Commands.Open(DialogPosition(30), from,
+                            {MainClient->Host(), MainClient->Port(), Login, Password});
+}
+
+void TZelmont_box::ExecuteSettingsCommand(TSettingsForm* sender, int& code, std::string& text) {
+    if (!sender)
+        return;
+    // The dialog stays on top: its questions and messages must open above it.
+    const TPromptOwner owner(Prompts, sender);
+    Settings->Commands.Execute(*sender, code, text);
+}
+
+int TZelmont_box::ReceiveDataFile() {
+    // A picture or configuration body on its way still means a logged-in connection.
+    if (ConnectionState < csReady)
+        return -1;
+    return DataReceiver->Receive(SyncTarget(), FirmwareVersion, DialogPosition(0), Prompts.get());
+}
+
+std::function<std::string(const std::string&)> TZelmont_box::OneShotExchange() const {
+    return
+        [target = SyncTarget()](const std::string& command) { return ::Transact(target, command); };
+}
+
+int TZelmont_box::QueryCleaningState() {
+    return Cleaning->QueryState();
+}
+
+void TZelmont_box::ShowCleaning() {
+    if (!CleanForm)
+        CleanForm = Cleaning->CreateForm(MainForm());
+    Cleaning->Show(*CleanForm, *Config, DialogPosition());
+}
+
+void TZelmont_box::AskConfigUpload() {
+    Transfer->AskConfigUpload();
+}
+
+void TZelmont_box::UploadConfig() {
+    Transfer->UploadConfig();
+}
+
+void TZelmont_box::HandleUploadReply(const std::string& line) {
+    Transfer->HandleUploadReply(line);
+}
+
+int TZelmont_box::UploadFirmware() {
+    return Transfer->UploadFirmware();
+}
+
+void TZelmont_box::ShowTransferProgress(long long total, long long done) {
+    Transfer->ShowTransferProgress(total, done);
 }

@@ -14,7 +14,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 class QKeyEvent;
@@ -30,7 +29,33 @@ class TDayPickerForm;
 class TSafeConfig;
 class TCleanForm;
 class TSettingsForm;
+class TSettingsBinding;
+class TDataReceiver;
+class TCleaningAction;
+class TConfigTransfer;
 struct TDetectorKey;
+
+// The commands of the main menu; each value is the Tag its item carries.
+enum class TMenuCommand : int {
+    NewConfig = -2,
+    Connection = -1,
+    EditMode = 0,
+    CreateSensor = 1,
+    ChangeId = 2,
+    DeleteSensor = 3,
+    Copy = 4,
+    Paste = 5,
+    RefreshPicture = 6,
+    EnableVideo = 7,
+    Settings = 8,
+    LoadConfig = 9,
+    About = 10,
+    Help = 11,
+    Cleaning = 12,
+    History = 30,
+    ExportZones = 31,
+    ImportZones = 32,
+};
 
 class TZelmont_box : public TQuadImager {
 public:
@@ -83,14 +108,16 @@ public:
     void ClearZoneStates();
     void ShowAddressBook();
     int QueryCleaningState();
-    // The level query as a job that runs off the GUI thread, so the dialog's poll never blocks.
-    std::function<int()> CleaningStateJob() const;
     // One command line on the main connection, CR LF appended.
     void SendLine(const std::string& command);
     // The detector of the main connection, for the one-shot exchanges.
     TSyncTarget SyncTarget() const;
     std::string Transact(const std::string& command);
+    // A one-shot exchange bound to the detector of this moment, to be run on any thread.
+    std::function<std::string(const std::string&)> OneShotExchange() const;
 
+    // A file of the data folder, asked for; empty when cancelled.
+    QString AskDataFile(int title, const QString& filter, const QString& suffix, bool save);
     // Placement of dialogs: the main window's client origin on screen + offset.
     QPoint DialogPosition(int offset = 30) const;
     void ShowIdlePicture();
@@ -98,7 +125,7 @@ public:
     // The main menu and the keyboard commands, behind the main window's own keys.
     void ShowMainMenu(int index);
     QMenu* BuildMainMenu(int index);
-    void MainMenuClick(int tag, bool checked);
+    void MainMenuClick(TMenuCommand command, bool checked);
     void HandleKeyDown(QKeyEvent* event);
     // A document of the document folder in the desktop's viewer; a message when it cannot.
     bool OpenDocument(const QString& name);
@@ -120,27 +147,18 @@ public:
     // The settings dialog and its commands.
     void OpenSettings(const std::string& from);
     void ExecuteSettingsCommand(TSettingsForm* sender, int& code, std::string& text);
-    // The dialog's values into the document, before it is saved to a file; false (and the user
-    // told why) when a value cannot be stored as typed.
-    bool StoreSettings();
-    void HandleTimeReply(const std::string& value);
 
     // Modal questions and file choices; replaced by a scripted answerer in tests.
     std::unique_ptr<TUserPrompts> Prompts;
     QPointer<QMenu> MainMenu;
-    // One upload at a time waits for its "sc" reply, so a reply always answers the upload
-    // before it, never an older one whose reply was lost.
-    static constexpr unsigned UploadReplyTimeoutMs = 10000;
-    struct TUploadWait {
-        std::string Text; // what went out, checked against the count the detector reports
-        unsigned WaitedMs = 0;
-    };
-    std::optional<TUploadWait> UploadInFlight;
-    // An upload whose wait ran out: a reply that still comes belongs to it.
-    std::optional<std::string> OverdueUpload;
 
-    // History of configurations, changes before upload, zones files.
-    std::unique_ptr<TSafeConfig> SafeConfig;
+    // The subsystems beyond the controller's own work, each in its folder; the controller owns
+    // them, lends them what they need (program/ControllerBindings) and forwards to them.
+    std::unique_ptr<TConfigTransfer> Transfer;   // the upload's wait for its reply, progress
+    std::unique_ptr<TSafeConfig> SafeConfig;     // undo, history, "Changes...", zones files
+    std::unique_ptr<TDataReceiver> DataReceiver; // "Receive data file"
+    std::unique_ptr<TCleaningAction> Cleaning;   // the cleaning dialog and command
+    std::unique_ptr<TSettingsBinding> Settings;  // the settings commands' bodies
     TDetectorKey Detector() const;
     // A configuration file into the editor, as F3 loads it; false (and nothing changed) when it
     // does not load.
@@ -160,30 +178,16 @@ private:
     void SendStartupCommand();
     void PollPictures();
     void PrepareSensorIdForm(const QString& caption, const QString& id);
-    QString AskDataFile(int title, const QString& filter, const QString& suffix, bool save);
     void CreateSensorDialog();
     void ChangeIdDialog();
-    void CreateSettingsForm(QWidget* owner);
-    bool SettingsReadFromDocument() const;
-    // "Ready": false when the dialog's values belong to another document, which it then shows.
-    bool StoreReadySettings(TSettingsForm* sender);
-    void ShowConfigAsText();
-    void ApplyNetwork(TSettingsForm* sender, int& code, std::string& text);
-    void AskNetworkSettings(TSettingsForm* sender, int& code);
-    void ReportTransfer(int result, int success, int failure);
     void ShowAbout();
+    // Live view: pictures at `rate`, zone states and the info strip; or none of them.
+    void SetLiveView(bool live, int rate);
     void SwitchLiveView();
     void SaveConfigDialog();
     void OpenConfigDialog();
     void SavePictureDialog(bool asShown);
     void LoadPictureDialog();
-    void PlaceSendingForm();
-    // Counts the wait for an upload's reply on each tick and ends it after the time-out.
-    void WaitForUploadReply();
-    // The connection went: the upload waiting on it will get no reply.
-    void ForgetUpload();
-    void ExportZonesDialog();
-    void ImportZonesDialog();
 
     std::unique_ptr<TMMTimer> MMTimer;
     std::unique_ptr<TWS2_Client> MainClient;

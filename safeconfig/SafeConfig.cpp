@@ -11,7 +11,8 @@
 #include <QWidget>
 
 TSafeConfig::TSafeConfig(TQuadImager& view, QWidget* parent)
-    : View(view), Changes(new TChangesForm(parent)), History(new THistoryForm(parent)) {
+    : View(view), UndoSteps(view), Changes(new TChangesForm(parent)),
+      History(new THistoryForm(parent)) {
     History->CurrentDocument = [this] { return UploadText(*View.Config); };
     QObject::connect(History, &THistoryForm::loadRequested, History, [this](const QString& path) {
         if (OnLoadFile)
@@ -115,7 +116,25 @@ QString TSafeConfig::ImportZones(const QString& path) {
     }
     if (View.Editing)
         View.SelectedIndex = View.Count() - 1;
-    View.RecordStep();
+    UndoSteps.Record();
     View.PaintView();
     return {};
+}
+
+void TSafeConfig::ExportZonesDialog() {
+    const QString file = AskFile(ltExportZonesMenu, Lang(ltZonesFileFilter), "xml", true);
+    if (file.isEmpty())
+        return;
+    const QString problem = ExportZones(file);
+    if (!problem.isEmpty())
+        Warn(problem);
+}
+
+void TSafeConfig::ImportZonesDialog() {
+    const QString file = AskFile(ltImportZonesMenu, Lang(ltZonesFileFilter), "xml", false);
+    if (file.isEmpty())
+        return;
+    const QString problem = ImportZones(file);
+    if (!problem.isEmpty())
+        Warn(problem);
 }

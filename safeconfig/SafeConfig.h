@@ -1,12 +1,14 @@
 #pragma once
-// What the controller binds for safe configuration work: the history of the configurations of
-// each detector, the changes shown before an upload, the history dialog and the zones files.
+// What the controller binds for safe configuration work: the undo steps of the editor, the
+// history of the configurations of each detector, the changes shown before an upload, the history
+// dialog and the zones files.
 // The controller tells it what arrived and what the detector confirmed; it never talks to the
 // detector itself.
 
 #include "safeconfig/ChangesForm.h"
 #include "safeconfig/HistoryForm.h"
 #include "safeconfig/HistoryStore.h"
+#include "safeconfig/UndoRecorder.h"
 
 #include <QPointer>
 #include <QString>
@@ -57,6 +59,15 @@ public:
     // Empty on success, else the message for the user.
     QString ExportZones(const QString& path) const;
     QString ImportZones(const QString& path);
+    // The menu's zones files: the file asked for, the problem told.
+    void ExportZonesDialog();
+    void ImportZonesDialog();
+    // The controller's questions: a file of the data folder (empty when cancelled), a warning.
+    std::function<QString(int title, const QString& filter, const QString& suffix, bool save)>
+        AskFile;
+    std::function<void(const QString& text)> Warn;
+
+    TUndoRecorder& Undo() { return UndoSteps; }
 
     TChangesForm* ChangesForm() const { return Changes; }
     THistoryForm* HistoryForm() const { return History; }
@@ -66,6 +77,7 @@ private:
     bool Keep(const TDetectorKey& detector, const char* kind, const std::string& text);
 
     TQuadImager& View;
+    TUndoRecorder UndoSteps;
     QPointer<TChangesForm> Changes;
     QPointer<THistoryForm> History;
     std::string KnownHost;

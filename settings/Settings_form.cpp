@@ -570,6 +570,18 @@ void TSettingsForm::SetNetworkFields(const TNetworkFields& fields) {
     Dns->setEnabled(!empty);
 }
 
+void TSettingsForm::SetActionEnabled(TSettingsAction action, bool on) {
+    switch (action) {
+    case TSettingsAction::DetectorTime:
+        RequestTime->setEnabled(on);
+        SetTime->setEnabled(on);
+        break;
+    case TSettingsAction::ApplyNetwork:
+        Apply->setEnabled(on);
+        break;
+    }
+}
+
 void TSettingsForm::SetNtpServers(const std::vector<std::string>& servers) {
     QStringList lines;
     for (const std::string& s : servers)

@@ -28,6 +28,9 @@ class QToolButton;
 class TTerminalPage;
 class TXMLNode;
 
+// The actions a running command holds back, so the user cannot fire them again meanwhile.
+enum class TSettingsAction { DetectorTime, ApplyNetwork };
+
 // Command codes of OnCommand.
 enum TSettingsCommand : int {
     scReady = 0,
@@ -84,6 +87,7 @@ public:
     void ClearClockDrift();
     void SetNetworkFields(const TNetworkFields& fields);
     void SetNtpServers(const std::vector<std::string>& servers);
+    void SetActionEnabled(TSettingsAction action, bool on);
     // The "Set time" text of the pickers (after "Auto" took the PC's time).
     std::string PickerTimeText() const;
     // The drift text in the selected language, e.g. "Detector clock: 12 s behind the PC".

@@ -171,7 +171,6 @@ TQuadImager::TQuadImager()
     OnQuadChanged = [](TQuadImager& sender, int index) {
         sender.Config->UpdateSensorGeometry(sender, index);
     };
-    UndoSteps.Reset(*Config);
 }
 
 TQuadImager::~TQuadImager() {
@@ -421,7 +420,7 @@ bool TQuadImager::AddSensorById(const std::string& id) {
         return false;
     Config->AddEmptySensor(*this, id);
     SelectedIndex = Count() - 1;
-    RecordStep();
+    EditFinished();
     PaintView();
     return true;
 }
@@ -431,7 +430,7 @@ bool TQuadImager::ChangeSelectedId(const std::string& id) {
         return false;
     const TQuadPoints corners = Quad(SelectedIndex)->Points;
     Config->ChangeSensorId(*this, SelectedIndex, corners, id);
-    RecordStep();
+    EditFinished();
     PaintView();
     return true;
 }
@@ -441,7 +440,7 @@ void TQuadImager::DeleteSelected() {
         return;
     Config->DeleteSensor(*this, SelectedIndex);
     SelectedIndex = Count() - 1;
-    RecordStep();
+    EditFinished();
     PaintView();
 }
 
@@ -462,7 +461,7 @@ void TQuadImager::PasteSensor() {
     MoveQuad(corners, 0, 0, 1, 1); // pushes the copy back inside the frame, shape unchanged
     Config->AddSensor(*this, std::to_string(NextFreeId()), corners);
     SelectedIndex = Count() - 1;
-    RecordStep();
+    EditFinished();
     PaintView();
 }
 
@@ -576,7 +575,7 @@ void TQuadImager::MouseUp(Qt::MouseButton button, TIntPoint) {
     Moving = false;
     DragCorner = -1;
     if (dragged)
-        RecordStep(); // one step per drag, however many moves it took
+        EditFinished(); // one step per drag, however many moves it took
 }
 
 void TQuadImager::DblClick() {
@@ -618,58 +617,32 @@ bool TQuadImager::MouseWheel(int delta, Qt::KeyboardModifiers modifiers, Qt::Mou
         RotateQuad(p, delta * CoarseRadiansPerDelta);
     }
     QuadChanged(SelectedIndex);
-    RecordStep();
+    EditFinished();
     PaintView();
     return true;
 }
 
 // ---------------------------------------------------------------------------------------------
 
-void TQuadImager::RecordStep() {
-    UndoSteps.Record(*Config);
+void TQuadImager::EditFinished() {
+    if (OnEditFinished)
+        OnEditFinished(*this);
 }
 
-void TQuadImager::RebaseUndo() {
-    UndoSteps.Rebase(*Config);
-}
-
-void TQuadImager::ResetUndo() {
-    UndoSteps.Reset(*Config);
-}
-
-bool TQuadImager::UndoStep() {
-    if (!Editing)
-        return false;
+void TQuadImager::CancelDrag() {
     Moving = false;
     DragCorner = -1;
-    if (!UndoSteps.Undo(*Config, *this))
-        return false;
-    PaintView();
-    return true;
-}
-
-bool TQuadImager::RedoStep() {
-    if (!Editing)
-        return false;
-    Moving = false;
-    DragCorner = -1;
-    if (!UndoSteps.Redo(*Config, *this))
-        return false;
-    PaintView();
-    return true;
 }
 
 bool TQuadImager::HandleUndoKey(int key, Qt::KeyboardModifiers modifiers) {
     if (!Editing || !KeyCommandsEnabled() || !(modifiers & Qt::ControlModifier) ||
         (modifiers & Qt::AltModifier))
         return false;
-    if (key == Qt::Key_Z && !(modifiers & Qt::ShiftModifier)) {
-        UndoStep();
-        return true;
-    }
-    if (key == Qt::Key_Y || (key == Qt::Key_Z && (modifiers & Qt::ShiftModifier))) {
-        RedoStep();
-        return true;
-    }
-    return false;
+    const bool undo = key == Qt::Key_Z && !(modifiers & Qt::ShiftModifier);
+    const bool redo = key == Qt::Key_Y || (key == Qt::Key_Z && (modifiers & Qt::ShiftModifier));
+    if (!undo && !redo)
+        return false;
+    if (OnUndoRequest)
+        OnUndoRequest(*this, redo);
+    return true;
 }

@@ -4,7 +4,6 @@
 // copy of the zones: structural changes go through it, and every mouse change is written back.
 
 #include "config/XMLConfig.h"
-#include "safeconfig/UndoHistory.h"
 #include "zones/FramePicture.h"
 #include "zones/TFGeometry2.h"
 
@@ -121,17 +120,14 @@ public:
     // True when the wheel turned the selected zone; otherwise the form handles it.
     bool MouseWheel(int delta, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
 
-    // Undo and redo of completed edits (Ctrl+Z, Ctrl+Y or Ctrl+Shift+Z in editing mode).
-    TUndoHistory UndoSteps;
-    // After a completed edit; nothing when the document did not change.
-    void RecordStep();
-    // A change that is no edit of its own (settings stored before a save) becomes part of the
-    // present state.
-    void RebaseUndo();
-    // A configuration came from elsewhere (the detector): no step leads back beyond it.
-    void ResetUndo();
-    bool UndoStep();
-    bool RedoStep();
+    // A completed edit (a drag, a turn of the wheel, a zone command), told to whoever keeps the
+    // undo steps; the moves within a drag are no edits of their own.
+    std::function<void(TQuadImager& sender)> OnEditFinished;
+    // Ctrl+Z (redo false), Ctrl+Y or Ctrl+Shift+Z (redo true) in editing mode.
+    std::function<void(TQuadImager& sender, bool redo)> OnUndoRequest;
+    void EditFinished();
+    // A drag in progress ends without a step: the document under it is being replaced.
+    void CancelDrag();
     // True when the key was an undo or redo key and editing is on.
     bool HandleUndoKey(int key, Qt::KeyboardModifiers modifiers);
 

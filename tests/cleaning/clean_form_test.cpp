@@ -174,7 +174,7 @@ TEST_P(CleaningLevels, PolledThroughTheController) {
     User->Until = [&](TCleanForm& form) {
         return User->Answers > 0 && form.LastState() == c.State;
     };
-    Box->MainMenuClick(12, false);
+    Box->MainMenuClick(TMenuCommand::Cleaning, false);
     EXPECT_TRUE(User->Reached);
     ASSERT_TRUE(Box->CleanForm);
     EXPECT_EQ(Box->CleanForm->LevelText()->text(), Utf8(c.Text));
@@ -198,7 +198,7 @@ TEST_F(CleaningActionTest, OkSendsTheCleaningLineAndTheDocumentKeepsTheValues) {
         form.TimingEdit(3)->setText("45"); // never left: corrected by OK
         form.IntervalList()->setCurrentIndex(3);
     };
-    Box->MainMenuClick(12, false);
+    Box->MainMenuClick(TMenuCommand::Cleaning, false);
     ASSERT_TRUE(WaitUntil([&] { return CountOf("cl 5,2,4,30") == 1; }));
     ASSERT_TRUE(Box->Config->TopNode);
     EXPECT_EQ(Box->Config->TopNode->Params.GetParam("from"), "KERVOLA2");
@@ -212,7 +212,7 @@ TEST_F(CleaningActionTest, OkSendsTheCleaningLineAndTheDocumentKeepsTheValues) {
     const QPointer<TCleanForm> first = Box->CleanForm;
     User->Answer = false;
     User->Edit = [](TCleanForm& form) { form.SensitivityList()->setCurrentIndex(0); };
-    Box->MainMenuClick(12, false);
+    Box->MainMenuClick(TMenuCommand::Cleaning, false);
     EXPECT_EQ(Box->CleanForm, first);
     EXPECT_NE(Box->Config->AsText().find(R"(val="low")"), std::string::npos);
     QTest::qWait(200);
@@ -228,7 +228,7 @@ TEST_F(CleaningActionTest, WithoutConnectionNothingIsSentAndTheLevelSaysSo) {
     User->Until = [&](TCleanForm& form) {
         return User->Answers > 0 && form.LevelText()->text() == Utf8("Не подключено");
     };
-    Box->MainMenuClick(12, false);
+    Box->MainMenuClick(TMenuCommand::Cleaning, false);
     EXPECT_TRUE(User->Reached);
     EXPECT_EQ(Box->CleanForm->LevelBar()->value(), 0);
     QTest::qWait(200);
@@ -256,7 +256,7 @@ TEST_F(CleaningActionTest, SlowDetectorNeitherFreezesTheProgramNorStacksPolls) {
             probe.start(10);
         return form.QueryRunning() && ticksDuringExchange >= 20;
     };
-    Box->MainMenuClick(12, false);
+    Box->MainMenuClick(TMenuCommand::Cleaning, false);
     probe.stop();
     EXPECT_TRUE(User->Reached);
     // Twenty ticks span ten poll periods: a poll that did not wait for the one before it would

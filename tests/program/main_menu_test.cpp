@@ -1,5 +1,6 @@
 // The main menu, the keys and the transfers, with a scripted user in place of the modal dialogs
 // and the detector simulator on loopback where a detector is needed.
+#include "program/ConfigTransfer.h"
 #include "program/zelmont_box.h"
 #include "program_test_main.h"
 
@@ -55,9 +56,9 @@ protected:
             Sim->stop();
     }
     QMenu* Menu(int index) { return Box->BuildMainMenu(index); }
-    QAction* ItemOf(QMenu* menu, int tag) {
+    QAction* ItemOf(QMenu* menu, TMenuCommand command) {
         for (QAction* a : menu->actions())
-            if (!a->isSeparator() && a->data().toInt() == tag)
+            if (!a->isSeparator() && a->data().toInt() == static_cast<int>(command))
                 return a;
         return nullptr;
     }
@@ -79,13 +80,23 @@ protected:
     QTemporaryDir Dir;
 };
 
+// The Tags are what the items are known by: each in its place, whatever the names say.
+TEST_F(MenuTest, ItemsCarryTheirTagsInOrder) {
+    std::vector<int> tags;
+    for (QAction* a : Menu(-1)->actions())
+        if (!a->isSeparator())
+            tags.push_back(a->data().toInt());
+    EXPECT_EQ(tags,
+              (std::vector<int>{-1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 12, 9, 10, 11, 30, 31, 32}));
+}
+
 TEST_F(MenuTest, ItemsInEveryMode) {
     struct Row {
         const char* Mode;
         std::uint8_t State;
         bool Editing;
         int Index;
-        // enabled flags for tags -1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12
+        // enabled flags in the order of `commands` below
         std::string Enabled;
     } rows[] = {
         {"idle editing, none selected", csNoConnection, true, -1, "111100010010110"},
@@ -94,64 +105,69 @@ TEST_F(MenuTest, ItemsInEveryMode) {
         {"connected live", csPictureBody, false, -1, "110000001100111"},
         {"logging in, live", csLoggingIn, false, 1, "110011100000110"},
     };
-    const int tags[] = {-1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    using C = TMenuCommand;
+    const C commands[] = {C::Connection,     C::EditMode,     C::NewConfig, C::CreateSensor,
+                          C::ChangeId,       C::DeleteSensor, C::Copy,      C::Paste,
+                          C::RefreshPicture, C::EnableVideo,  C::Settings,  C::LoadConfig,
+                          C::About,          C::Help,         C::Cleaning};
     for (const Row& r : rows) {
         Box->ConnectionState = r.State;
         Box->Editing = r.Editing;
         QMenu* menu = Menu(r.Index);
-        EXPECT_EQ(menu->actions().size(), 27) << r.Mode; // with the four items of safe configuration work
-        for (size_t i = 0; i < std::size(tags); ++i)
-            EXPECT_EQ(ItemOf(menu, tags[i])->isEnabled(), r.Enabled[i] == '1')
-                << r.Mode << " tag " << tags[i];
-        EXPECT_EQ(ItemOf(menu, 0)->isChecked(), r.Editing) << r.Mode;
+        EXPECT_EQ(menu->actions().size(), 27)
+            << r.Mode; // with the four items of safe configuration work
+        for (size_t i = 0; i < std::size(commands); ++i)
+            EXPECT_EQ(ItemOf(menu, commands[i])->isEnabled(), r.Enabled[i] == '1')
+                << r.Mode << " tag " << static_cast<int>(commands[i]);
+        EXPECT_EQ(ItemOf(menu, C::EditMode)->isChecked(), r.Editing) << r.Mode;
     }
     Box->Editing = false;
     Box->SetVideoRate(25);
-    EXPECT_TRUE(ItemOf(Menu(-1), 7)->isChecked());
+    EXPECT_TRUE(ItemOf(Menu(-1), TMenuCommand::EnableVideo)->isChecked());
     SelectLanguage(LangEnglish);
-    EXPECT_EQ(ItemOf(Menu(-1), 9)->text(), "Load config");
+    EXPECT_EQ(ItemOf(Menu(-1), TMenuCommand::LoadConfig)->text(), "Load config");
     SelectLanguage(LangRussian);
-    EXPECT_EQ(ItemOf(Menu(-1), -1)->text(), Lang(ltConnection));
+    EXPECT_EQ(ItemOf(Menu(-1), TMenuCommand::Connection)->text(), Lang(ltConnection));
 }
 
 TEST_F(MenuTest, ZoneCommandsThroughTheMenu) {
     // Create sensor: the id dialog offers the next free id.
     QString offered;
     User->OnExec = [&](QDialog*) { offered = Box->SensorIdForm->IdEdit()->text(); };
-    ItemOf(Menu(-1), 1)->trigger();
+    ItemOf(Menu(-1), TMenuCommand::CreateSensor)->trigger();
     ASSERT_EQ(Box->Count(), 1);
     EXPECT_EQ(offered, "1");
     EXPECT_EQ(Box->SensorIdForm->windowTitle(), Lang(ltSensor));
-    ItemOf(Menu(0), 1)->trigger();
+    ItemOf(Menu(0), TMenuCommand::CreateSensor)->trigger();
     EXPECT_EQ(Box->Quad(1)->Id, "2");
 
     // Change Id of the selected zone; it moves to the end.
     Box->SelectedIndex = 0;
     User->OnExec = [&](QDialog*) { Box->SensorIdForm->IdEdit()->setText("9"); };
-    ItemOf(Menu(0), 2)->trigger();
+    ItemOf(Menu(0), TMenuCommand::ChangeId)->trigger();
     EXPECT_EQ(Box->SensorIdForm->windowTitle(), Lang(ltSensor) + " [1]");
     EXPECT_EQ(Box->Quad(1)->Id, "9");
 
     // Copy, paste, delete.
     Box->SelectedIndex = 0;
-    ItemOf(Menu(0), 4)->trigger();
-    ItemOf(Menu(0), 5)->trigger();
+    ItemOf(Menu(0), TMenuCommand::Copy)->trigger();
+    ItemOf(Menu(0), TMenuCommand::Paste)->trigger();
     ASSERT_EQ(Box->Count(), 3);
     EXPECT_EQ(Box->Quad(2)->Id, "1");
-    ItemOf(Menu(2), 3)->trigger();
+    ItemOf(Menu(2), TMenuCommand::DeleteSensor)->trigger();
     EXPECT_EQ(Box->Count(), 2);
 
     // A cancelled dialog adds nothing; eight zones refuse a ninth without asking.
     User->OnExec = nullptr;
     User->ExecAnswer = false;
-    ItemOf(Menu(-1), 1)->trigger();
+    ItemOf(Menu(-1), TMenuCommand::CreateSensor)->trigger();
     EXPECT_EQ(Box->Count(), 2);
     User->ExecAnswer = true;
     while (Box->Count() < 8)
         ASSERT_TRUE(Box->AddSensorById(std::to_string(Box->NextFreeId())));
     int asked = 0;
     User->OnExec = [&](QDialog*) { ++asked; };
-    ItemOf(Menu(-1), 1)->trigger();
+    ItemOf(Menu(-1), TMenuCommand::CreateSensor)->trigger();
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(Box->Count(), 8);
 }
@@ -159,29 +175,29 @@ TEST_F(MenuTest, ZoneCommandsThroughTheMenu) {
 TEST_F(MenuTest, NewConfigEditModeAboutAndHelp) {
     Box->AddSensorById("5");
     User->ConfirmAnswer = false;
-    ItemOf(Menu(-1), -2)->trigger();
+    ItemOf(Menu(-1), TMenuCommand::NewConfig)->trigger();
     EXPECT_EQ(Box->Count(), 1);
     User->ConfirmAnswer = true;
-    ItemOf(Menu(-1), -2)->trigger();
+    ItemOf(Menu(-1), TMenuCommand::NewConfig)->trigger();
     EXPECT_EQ(Box->Count(), 0);
     EXPECT_EQ(Box->Config->TopNode->Params.GetParam("from"), "KERVOLA2");
 
-    ItemOf(Menu(-1), 0)->trigger(); // edit mode off
+    ItemOf(Menu(-1), TMenuCommand::EditMode)->trigger(); // edit mode off
     EXPECT_FALSE(Box->Editing);
     Box->SetVideoRate(25);
     Box->ShowStrip = true;
-    ItemOf(Menu(-1), 0)->trigger(); // and on again: video and strip go
+    ItemOf(Menu(-1), TMenuCommand::EditMode)->trigger(); // and on again: video and strip go
     EXPECT_TRUE(Box->Editing);
     EXPECT_EQ(Box->VideoRate, 0);
     EXPECT_FALSE(Box->ShowStrip);
 
     Box->FirmwareVersion = "\"Zelmont SF 5.2 38\"";
-    ItemOf(Menu(-1), 10)->trigger();
+    ItemOf(Menu(-1), TMenuCommand::About)->trigger();
     ASSERT_EQ(User->Informed.size(), 1u);
     EXPECT_TRUE(User->Informed[0].startsWith(Lang(ltAbout) + "5.01\r\n\r\n720 x 576\r\n\r\n"));
     EXPECT_TRUE(User->Informed[0].endsWith("\"Zelmont SF 5.2 38\""));
 
-    ItemOf(Menu(-1), 11)->trigger();
+    ItemOf(Menu(-1), TMenuCommand::Help)->trigger();
     ASSERT_EQ(User->Opened.size(), 1u);
     EXPECT_EQ(User->Opened[0], QString::fromStdString(DocumentFolder()) + "help.pdf");
     User->OpenResult = false;
@@ -366,8 +382,8 @@ TEST_F(MenuTest, UploadReplyIsCheckedAgainstItsOwnDocument) {
     Box->UploadConfig();
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltSendInProgress));
     EXPECT_FALSE(Box->SendingForm->OkButton()->isEnabled());
-    ASSERT_TRUE(Box->UploadInFlight.has_value());
-    EXPECT_EQ(Box->UploadInFlight->Text.size(), 5321u);
+    ASSERT_TRUE(Box->Transfer->UploadInFlight.has_value());
+    EXPECT_EQ(Box->Transfer->UploadInFlight->Text.size(), 5321u);
 
     // An edit before the reply arrives must not turn the good upload into an error.
     pad->Text += "edited meanwhile";
@@ -375,16 +391,16 @@ TEST_F(MenuTest, UploadReplyIsCheckedAgainstItsOwnDocument) {
         WaitUntil([&] { return Box->SendingForm->TextLine()->text() != Lang(ltSendInProgress); }));
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltConfigUploaded) + "5321");
     EXPECT_EQ(Box->SendingForm->CancelButton()->text(), "Готово");
-    EXPECT_FALSE(Box->UploadInFlight.has_value());
+    EXPECT_FALSE(Box->Transfer->UploadInFlight.has_value());
 
-    Box->UploadInFlight = TZelmont_box::TUploadWait{std::string(5321, 'x')};
+    Box->Transfer->UploadInFlight = TConfigTransfer::TUploadWait{std::string(5321, 'x')};
     Box->HandleUploadReply("sc s=5320");
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), "ОШИБКА: Не удалось загрузить конфигурацию");
 
     // Nothing goes out without a connection, so nothing is waited for.
     Box->CloseConnection();
     Box->UploadConfig();
-    EXPECT_FALSE(Box->UploadInFlight.has_value());
+    EXPECT_FALSE(Box->Transfer->UploadInFlight.has_value());
 }
 
 TEST_F(MenuTest, EditedSavedReopenedAndUploadedArrivesByteForByte) {
@@ -414,7 +430,7 @@ TEST_F(MenuTest, EditedSavedReopenedAndUploadedArrivesByteForByte) {
     Key(Qt::Key_F3);
     ASSERT_EQ(Box->Config->AsText(), edited);
 
-    ItemOf(Menu(0), 9)->trigger();
+    ItemOf(Menu(0), TMenuCommand::LoadConfig)->trigger();
     Box->SendingForm->OkButton()->click();
     ASSERT_TRUE(
         WaitUntil([&] { return Box->SendingForm->TextLine()->text() != Lang(ltSendInProgress); }));
@@ -465,7 +481,7 @@ TEST_F(MenuTest, RussianDesktopSavesAndUploadsZonesThatReadBack) {
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});
     expectCommaCoordinates(bytes);
 
-    ItemOf(Menu(0), 9)->trigger();
+    ItemOf(Menu(0), TMenuCommand::LoadConfig)->trigger();
     Box->SendingForm->OkButton()->click();
     ASSERT_TRUE(
         WaitUntil([&] { return Box->SendingForm->TextLine()->text() != Lang(ltSendInProgress); }));

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         box->SafeConfig->ChangesForm()->move(140, 160);
     } else {
         for (QAction* a : box->BuildMainMenu(-1)->actions())
-            if (a->data().toInt() == 30)
+            if (a->data().toInt() == static_cast<int>(TMenuCommand::History))
                 a->trigger();
         THistoryForm* history = box->SafeConfig->HistoryForm();
         history->move(120, 200);

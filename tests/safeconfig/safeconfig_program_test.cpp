@@ -1,5 +1,6 @@
 // Safe configuration work in the program against the detector simulator: history files after
 // reads and uploads, rollback, the changes before an upload, zones files and the menu.
+#include "program/ConfigTransfer.h"
 #include "program/zelmont_box.h"
 #include "../program/program_test_main.h"
 
@@ -109,9 +110,9 @@ protected:
     std::vector<THistoryEntry> History() {
         return Box->SafeConfig->Store().List("127.0.0.1", Sim->port());
     }
-    QAction* ItemOf(int tag) {
+    QAction* ItemOf(TMenuCommand command) {
         for (QAction* a : Box->BuildMainMenu(Box->SelectedIndex)->actions())
-            if (!a->isSeparator() && a->data().toInt() == tag)
+            if (!a->isSeparator() && a->data().toInt() == static_cast<int>(command))
                 return a;
         return nullptr;
     }
@@ -154,20 +155,20 @@ TEST_F(SafeConfigTest, HistoryAfterReadConfirmedAndRefusedUploadAndIdenticalRead
     EXPECT_EQ(ReadAll(files[1].Path), edited);
 
     // A refused upload is not kept as sent.
-    Box->UploadInFlight = TZelmont_box::TUploadWait{edited + "more"};
+    Box->Transfer->UploadInFlight = TConfigTransfer::TUploadWait{edited + "more"};
     Box->HandleUploadReply("sc s=0");
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltCannotUploadConfig));
     EXPECT_EQ(History().size(), 2u);
 
     // Reading again what was just sent stores nothing new; the undo steps end there.
     Box->DeleteSelected();
-    ASSERT_GT(Box->UndoSteps.UndoCount(), 0u);
+    ASSERT_GT(Box->SafeConfig->Undo().Steps().UndoCount(), 0u);
     Box->CloseConnection();
     Connect();
     ASSERT_TRUE(WaitUntil([&] { return Box->Count() == 3; }));
     EXPECT_EQ(History().size(), 2u);
-    EXPECT_EQ(Box->UndoSteps.UndoCount(), 0u);
-    EXPECT_EQ(Box->UndoSteps.RedoCount(), 0u);
+    EXPECT_EQ(Box->SafeConfig->Undo().Steps().UndoCount(), 0u);
+    EXPECT_EQ(Box->SafeConfig->Undo().Steps().RedoCount(), 0u);
 }
 
 TEST_F(SafeConfigTest, RollbackOfAnOlderConfigurationArrivesByteForByte) {
@@ -178,7 +179,7 @@ TEST_F(SafeConfigTest, RollbackOfAnOlderConfigurationArrivesByteForByte) {
     Upload();
     ASSERT_EQ(Detector().size(), Box->Config->AsText().size());
 
-    ItemOf(30)->trigger();
+    ItemOf(TMenuCommand::History)->trigger();
     THistoryForm* dialog = Box->SafeConfig->HistoryForm();
     ASSERT_TRUE(dialog->isVisible());
     ASSERT_EQ(dialog->Table()->rowCount(), 2);
@@ -257,20 +258,20 @@ TEST_F(SafeConfigTest, ALostUploadReplyTimesOutAndSpoilsNoLaterUpload) {
     const std::string lost = Box->Config->AsText();
     Box->AskConfigUpload();
     Box->SendingForm->OkButton()->click();
-    ASSERT_TRUE(Box->UploadInFlight.has_value());
+    ASSERT_TRUE(Box->Transfer->UploadInFlight.has_value());
     // No second upload goes out while one waits: its reply could not be told apart.
     Box->AskConfigUpload();
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltSendInProgress));
     EXPECT_FALSE(Box->SendingForm->OkButton()->isEnabled());
     Box->UploadConfig();
     ASSERT_TRUE(WaitUntil([&] { return Detector() == lost; }));
-    EXPECT_EQ(Box->UploadInFlight->Text, lost);
+    EXPECT_EQ(Box->Transfer->UploadInFlight->Text, lost);
     // The wait is counted in timer ticks; these are the time-out's worth, whatever the timer
     // itself adds meanwhile.
-    const unsigned ticks = TZelmont_box::UploadReplyTimeoutMs / Box->Timer()->Interval();
-    for (unsigned i = 0; i < ticks && Box->UploadInFlight; ++i)
+    const unsigned ticks = TConfigTransfer::UploadReplyTimeoutMs / Box->Timer()->Interval();
+    for (unsigned i = 0; i < ticks && Box->Transfer->UploadInFlight; ++i)
         Box->HandleTimerTick(Box->Timer());
-    EXPECT_FALSE(Box->UploadInFlight.has_value());
+    EXPECT_FALSE(Box->Transfer->UploadInFlight.has_value());
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltUploadNoReply));
     EXPECT_TRUE(Box->SendingForm->OkButton()->isEnabled());
     EXPECT_EQ(History().size(), 2u); // unconfirmed: not kept as sent
@@ -289,23 +290,23 @@ TEST_F(SafeConfigTest, ALostUploadReplyTimesOutAndSpoilsNoLaterUpload) {
     EXPECT_EQ(ReadAll(files.back().Path), good);
 
     // A reply without a count answers the waiting upload as a refusal, at once.
-    Box->UploadInFlight = TZelmont_box::TUploadWait{"x"};
+    Box->Transfer->UploadInFlight = TConfigTransfer::TUploadWait{"x"};
     std::string reply = "sc\r\n";
     Box->HandleClientEvent(ceData, reply);
-    EXPECT_FALSE(Box->UploadInFlight.has_value());
+    EXPECT_FALSE(Box->Transfer->UploadInFlight.has_value());
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltCannotUploadConfig));
 
     // A reply that comes after the time-out belongs to the upload that timed out.
-    Box->OverdueUpload = lost;
+    Box->Transfer->OverdueUpload = lost;
     Box->HandleUploadReply("sc s=" + std::to_string(lost.size()));
     EXPECT_EQ(Box->SendingForm->TextLine()->text(),
               Lang(ltConfigUploaded) + QString::number(lost.size()));
     EXPECT_EQ(ReadAll(History().back().Path), lost);
 
     // A connection that goes while an upload waits ends the wait too.
-    Box->UploadInFlight = TZelmont_box::TUploadWait{good};
+    Box->Transfer->UploadInFlight = TConfigTransfer::TUploadWait{good};
     Box->CloseConnection();
-    EXPECT_FALSE(Box->UploadInFlight.has_value());
+    EXPECT_FALSE(Box->Transfer->UploadInFlight.has_value());
     EXPECT_EQ(Box->SendingForm->TextLine()->text(), Lang(ltUploadConnectionLost));
 }
 
@@ -314,7 +315,7 @@ TEST_F(SafeConfigTest, ZonesExportedAndImportedKeepTheOtherObjects) {
     const std::string read = DocumentText(*Box->Config);
     const std::string zonesFile = (Dir.path() + "/zones.xml").toStdString();
     User->Files = {QString::fromStdString(zonesFile)};
-    ItemOf(31)->trigger();
+    ItemOf(TMenuCommand::ExportZones)->trigger();
     EXPECT_TRUE(User->Informed.empty());
     const std::string detectorZones = ReadAll(zonesFile);
     ASSERT_NE(detectorZones.find("type=\"zones\""), std::string::npos);
@@ -333,7 +334,7 @@ TEST_F(SafeConfigTest, ZonesExportedAndImportedKeepTheOtherObjects) {
     ASSERT_EQ(Box->Count(), 2);
 
     User->Files = {QString::fromStdString(zonesFile)};
-    ItemOf(32)->trigger();
+    ItemOf(TMenuCommand::ImportZones)->trigger();
     EXPECT_TRUE(User->Informed.empty());
     ASSERT_EQ(Box->Count(), 4);
     EXPECT_EQ(Box->Quad(0)->Id, "1");
@@ -351,7 +352,7 @@ TEST_F(SafeConfigTest, ZonesExportedAndImportedKeepTheOtherObjects) {
     std::ofstream(empty) << "<message type=\"zones\">\r\n</message>\r\n";
     const std::string before = DocumentText(*Box->Config);
     User->Files = {QString::fromStdString(empty)};
-    ItemOf(32)->trigger();
+    ItemOf(TMenuCommand::ImportZones)->trigger();
     ASSERT_EQ(User->Informed.size(), 1u);
     EXPECT_EQ(User->Informed[0], Lang(ltZonesNoSensor));
     EXPECT_EQ(DocumentText(*Box->Config), before);
@@ -360,11 +361,11 @@ TEST_F(SafeConfigTest, ZonesExportedAndImportedKeepTheOtherObjects) {
 TEST_F(SafeConfigTest, NewConfigIsAStepAndSavingIsNone) {
     Connect();
     const std::string read = DocumentText(*Box->Config);
-    Box->MainMenuClick(-2, false); // "New config", confirmed
+    Box->MainMenuClick(TMenuCommand::NewConfig, false); // "New config", confirmed
     ASSERT_EQ(Box->Count(), 0);
     User->Files = {Dir.path() + "/saved.xml"};
     Key(Qt::Key_F2);
-    EXPECT_EQ(Box->UndoSteps.UndoCount(), 1u);
+    EXPECT_EQ(Box->SafeConfig->Undo().Steps().UndoCount(), 1u);
     Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(DocumentText(*Box->Config), read);
     EXPECT_EQ(Box->Count(), 4);
@@ -380,14 +381,14 @@ TEST_F(SafeConfigTest, NewConfigIsAStepAndSavingIsNone) {
 // within the same document leaves the dialog writing into it.
 TEST_F(SafeConfigTest, SettingsStoredOnSaveSurviveAsNoStep) {
     Connect();
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     ASSERT_TRUE(Box->SettingsForm);
     Box->SettingsForm->DataIntervalEdit()->setText("123");
     Box->DeleteSelected();
     const QString first = Dir.path() + "/first.xml";
     User->Files = {first};
     Key(Qt::Key_F2);
-    EXPECT_EQ(Box->UndoSteps.UndoCount(), 1u);
+    EXPECT_EQ(Box->SafeConfig->Undo().Steps().UndoCount(), 1u);
     EXPECT_NE(ReadAll(first.toStdString()).find("val=\"123\""), std::string::npos);
     Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Box->Count(), 4);

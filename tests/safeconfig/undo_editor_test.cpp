@@ -2,6 +2,7 @@
 #include "../frameview/frameview_fixture.h"
 
 #include "safeconfig/ConfigSnapshot.h"
+#include "safeconfig/UndoRecorder.h"
 
 #include <QKeyEvent>
 
@@ -25,7 +26,7 @@ protected:
         FrameView::SetUp();
         ASSERT_TRUE(Imager.AddSensorById("1"));
         ASSERT_TRUE(Imager.AddSensorById("2"));
-        Imager.ResetUndo();
+        Undo.Reset();
     }
     bool Key(int key, Qt::KeyboardModifiers mods) {
         QKeyEvent e(QEvent::KeyPress, key, mods);
@@ -44,6 +45,8 @@ protected:
             EXPECT_TRUE(Near(reread.Quad(i)->Points, Imager.Quad(i)->Points)) << what;
         }
     }
+    // The view only tells of its edits and undo keys: the steps are kept here.
+    TUndoRecorder Undo{Imager};
 };
 
 TEST_F(UndoEditor, EachEditIsOneStepUndoneAndRedoneToTheExactBytes) {
@@ -95,12 +98,12 @@ TEST_F(UndoEditor, EachEditIsOneStepUndoneAndRedoneToTheExactBytes) {
         Imager.Config->ReadSensors(Imager);
         ASSERT_TRUE(Imager.AddSensorById("1"));
         ASSERT_TRUE(Imager.AddSensorById("2"));
-        Imager.ResetUndo();
+        Undo.Reset();
         const std::string before = Doc();
         r.Edit();
         const std::string after = Doc();
         ASSERT_NE(after, before) << r.Name;
-        EXPECT_EQ(Imager.UndoSteps.UndoCount(), 1u) << r.Name;
+        EXPECT_EQ(Undo.Steps().UndoCount(), 1u) << r.Name;
 
         EXPECT_TRUE(Key(Qt::Key_Z, Qt::ControlModifier)) << r.Name;
         EXPECT_EQ(Doc(), before) << r.Name;
@@ -119,14 +122,14 @@ TEST_F(UndoEditor, SelectingIsNoStepAndANewEditDropsRedo) {
     Press(Zone0Only);
     Release(Zone0Only);
     EXPECT_EQ(Imager.SelectedIndex, 0);
-    EXPECT_EQ(Imager.UndoSteps.UndoCount(), 0u);
+    EXPECT_EQ(Undo.Steps().UndoCount(), 0u);
     Imager.DeleteSelected();
     Imager.DeleteSelected();
     ASSERT_EQ(Imager.Count(), 0);
     Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Imager.Count(), 1);
     ASSERT_TRUE(Imager.AddSensorById("5"));
-    EXPECT_EQ(Imager.UndoSteps.RedoCount(), 0u);
+    EXPECT_EQ(Undo.Steps().RedoCount(), 0u);
     Key(Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(Imager.Count(), 2); // the undone delete does not come back
     EXPECT_EQ(Imager.Quad(1)->Id, "5");

@@ -107,7 +107,7 @@ protected:
 
 TEST_F(SettingsTest, MenuOpensTheDialogOnTheDocument) {
     Connect();
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     ASSERT_TRUE(Dialog->isVisible());
     EXPECT_EQ(Dialog->windowTitle(), "Settings");
     EXPECT_EQ(Dialog->LabelEdit()->text(), "ZELMONT_SF");
@@ -123,14 +123,14 @@ TEST_F(SettingsTest, MenuOpensTheDialogOnTheDocument) {
     // Captions follow the language each time the dialog is shown.
     Dialog->close();
     SelectLanguage(LangRussian);
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     EXPECT_EQ(Dialog->windowTitle(), "Настройки");
     EXPECT_EQ(Dialog->ReadyButton()->text(), "Готово");
 }
 
 TEST_F(SettingsTest, ReadyStoresThenAsksForTheUpload) {
     Connect();
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     Dialog->LabelEdit()->setText("North gate");
     Dialog->TriggerList()->setPlainText("1 & 2\n\n3");
     Dialog->ReadyClick();
@@ -141,7 +141,7 @@ TEST_F(SettingsTest, ReadyStoresThenAsksForTheUpload) {
 }
 
 TEST_F(SettingsTest, WithoutADetectorOnlyTheXmlViewWorks) {
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     Dialog->LabelEdit()->setText("changed");
     EXPECT_EQ(Fire(scReady), scReady); // stored, then "No connection"
     EXPECT_EQ(Box->Config->GetTarget(), "changed");
@@ -162,7 +162,7 @@ TEST_F(SettingsTest, WithoutADetectorOnlyTheXmlViewWorks) {
 
 TEST_F(SettingsTest, TimeRequestedShownAndSet) {
     Connect();
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     Dialog->RequestTimeClick();
     EXPECT_FALSE(Dialog->SetTimeButton()->isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return Dialog->SetTimeButton()->isEnabled(); }));
@@ -187,7 +187,7 @@ TEST_F(SettingsTest, TimeRequestedShownAndSet) {
 
 TEST_F(SettingsTest, RequestTimeWithoutConnectionShowsTheLastTime) {
     Connect();
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     Dialog->DetectorTimeText = "garbage";
     Box->CloseConnection();
     Box->Client(); // the host is cleared on disconnect: the check stops the command
@@ -200,7 +200,7 @@ TEST_F(SettingsTest, RequestTimeWithoutConnectionShowsTheLastTime) {
 
 TEST_F(SettingsTest, NetworkTabAsksAndApplies) {
     Connect();
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     Dialog->Pages()->setCurrentIndex(TSettingsForm::pgNetwork);
     EXPECT_TRUE(WasSent("gn"));
     EXPECT_TRUE(WasSent("gn ntp"));
@@ -237,7 +237,7 @@ TEST_F(SettingsTest, NetworkTabAsksAndApplies) {
 
 TEST_F(SettingsTest, AskThenApplySendsTheDetectorsDnsBack) {
     Connect();
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     Dialog->AskNetworkClick();
     EXPECT_EQ(Dialog->DnsEdit()->text(), "192.168.0.53");
     Dialog->ApplyClick();
@@ -301,7 +301,7 @@ TEST_F(SettingsTest, QuestionsGuardRebootsAndDeletion) {
         if (Sim)
             Sim->stop();
         Connect();
-        Box->MainMenuClick(8, false);
+        Box->MainMenuClick(TMenuCommand::Settings, false);
         User->ConfirmAnswer = false;
         Dialog->CommandClick(r.Code, r.Command, r.Closes);
         EXPECT_FALSE(WasSent(r.Command)) << r.Command;
@@ -359,7 +359,7 @@ TEST_F(SettingsTest, SaveStoresOnlyValuesReadFromThatDocument) {
     EXPECT_EQ(saved.GetTarget(), "ZELMONT_SF");
     EXPECT_NE(saved.AsText().find("name=\"pass\" type=\"string\" val=\"kvtp\""), std::string::npos);
     // Opened and edited: F2 carries the edit.
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     Dialog->LabelEdit()->setText("edited");
     User->Files = {QString::fromStdString(file)};
     Box->HandleKeyDown(&f2);
@@ -388,7 +388,7 @@ TEST_F(SettingsTest, ClassCheckWhenTheFieldIsLeftUnchanged) {
     LoadFromDocument(values, Box->Config->TopNode.get());
     values.Classes = "1 2 3";
     StoreToDocument(values, Box->Config->TopNode.get());
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     ASSERT_EQ(Dialog->ClassesEdit()->text(), "1 2 3");
     Dialog->activateWindow();
     ASSERT_TRUE(WaitUntil([&] { return Dialog->isActiveWindow(); }));
@@ -406,7 +406,7 @@ TEST_F(SettingsTest, ClassCheckWhenTheFieldIsLeftUnchanged) {
 
 TEST_F(SettingsTest, ReadyKeepsTheValuesOutOfAConfigurationLoadedMeanwhile) {
     Connect();
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     Dialog->LabelEdit()->setText("First gate");
     Dialog->PasswordEdit()->setText("first secret");
     // Another detector's configuration arrives while the dialog stays open.
@@ -449,7 +449,7 @@ TEST_F(SettingsTest, ValueWithBothQuoteKindsIsRefusedNeverChanged) {
          [&](const QString& t) { Dialog->TriggerList()->setPlainText("1\n" + t); }},
     };
     for (const Row& r : rows) {
-        Box->MainMenuClick(8, false);
+        Box->MainMenuClick(TMenuCommand::Settings, false);
         const std::string before = Box->Config->AsText();
         r.Type("a'b\"c");
         User->Informed.clear();
@@ -477,7 +477,7 @@ TEST_F(SettingsTest, ValueWithBothQuoteKindsIsRefusedNeverChanged) {
 
 TEST_F(SettingsTest, WindowsOfItsCommandsBelongToTheDialog) {
     Connect();
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     struct Row {
         const char* Name;
         std::function<void()> Run;
@@ -508,7 +508,7 @@ TEST_F(SettingsTest, WindowsOfItsCommandsBelongToTheDialog) {
     EXPECT_EQ(User->Informed.back(), "File triggers.pdf not found");
     // The main menu's own windows stay with the main window.
     User->Parents.clear();
-    Box->MainMenuClick(11, false);
+    Box->MainMenuClick(TMenuCommand::Help, false);
     ASSERT_EQ(User->Parents.size(), 1u);
     EXPECT_EQ(User->Parents[0], Form.get());
 }

@@ -77,7 +77,7 @@ protected:
 
 TEST_F(ProgramTerminalTest, ConsoleOnTheConnectedDetectorClosedByEscape) {
     EXPECT_TRUE(User->Informed.empty()); // the library was found when the dialog was made
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     ASSERT_TRUE(Dialog->isVisible());
     Key(Dialog->LabelEdit(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_EQ(Dialog->Pages()->currentIndex(), TSettingsForm::pgTerminal);
@@ -96,7 +96,7 @@ TEST_F(ProgramTerminalTest, ConsoleOnTheConnectedDetectorClosedByEscape) {
 }
 
 TEST_F(ProgramTerminalTest, ReopeningOnTheTerminalTabConnectsToTheCurrentDetector) {
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     Dialog->Pages()->setCurrentIndex(TSettingsForm::pgTerminal);
     ASSERT_TRUE(WaitUntil([&] { return Input()->isVisible(); }));
     Dialog->close();
@@ -106,7 +106,7 @@ TEST_F(ProgramTerminalTest, ReopeningOnTheTerminalTabConnectsToTheCurrentDetecto
     ASSERT_GT(other.port(), 0);
     ASSERT_TRUE(Box->OpenConnection("127.0.0.1", other.port(), false, "kvtp", "root"));
     ASSERT_TRUE(WaitUntil([&] { return Box->ConnectionState == csReady; }));
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     ASSERT_TRUE(WaitUntil([&] { return Dialog->TerminalHandle != 0 && Input()->isVisible(); }));
     EXPECT_EQ(Dialog->TerminalPort, other.port());
     EXPECT_EQ(SimLogCount("<connected>"), 2); // the main connection and the first console only
@@ -129,7 +129,7 @@ class TabKeys : public ProgramTerminalTest, public ::testing::WithParamInterface
 // page; the hidden tab is passed over.
 TEST_P(TabKeys, CtrlTabStepsThroughTheShownTabs) {
     const SwitchCase& c = GetParam();
-    Box->MainMenuClick(8, false);
+    Box->MainMenuClick(TMenuCommand::Settings, false);
     QWidget* editor[] = {Dialog->DatePicker(), Dialog->NtpList(), nullptr, Dialog->TriggerList(),
                          Output()};
     for (QWidget* focus : {static_cast<QWidget*>(Dialog->LabelEdit()), editor[c.From]}) {

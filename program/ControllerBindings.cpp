@@ -1,0 +1,117 @@
+#include "program/ControllerBindings.h"
+
+#include "cleaning/CleaningAction.h"
+#include "data/ReceiveDataFile.h"
+#include "dialogs/SendingForm.h"
+#include "dialogs/day_picker_form.h"
+#include "dialogs/progress_form.h"
+#include "dialogs/show_text_form.h"
+#include "program/ConfigTransfer.h"
+#include "program/Prompts.h"
+#include "program/zelmont_box.h"
+#include "safeconfig/SafeConfig.h"
+
+namespace {
+
+void BindSafeConfig(TZelmont_box& box) {
+    box.SafeConfig = std::make_unique<TSafeConfig>(box, box.MainForm());
+    TSafeConfig& safe = *box.SafeConfig;
+    safe.OnLoadFile = [&box](const QString& path) { box.LoadConfigFile(path.toStdString()); };
+    safe.AskFile = [&box](int title, const QString& filter, const QString& suffix, bool save) {
+        return box.AskDataFile(title, filter, suffix, save);
+    };
+    safe.Warn = [&box](const QString& text) {
+        box.Prompts->Inform(box.MainForm(), "KERVOLA", text, QMessageBox::Warning);
+    };
+    QObject::connect(box.SendingForm, &TSendingForm::changesClicked, box.SendingForm, [&box] {
+        box.SafeConfig->ShowChanges(box.Detector(), box.DialogPosition(60));
+    });
+}
+
+void BindCleaning(TZelmont_box& box) {
+    box.Cleaning = std::make_unique<TCleaningAction>();
+    box.Cleaning->Exchange = [&box] { return box.OneShotExchange(); };
+    box.Cleaning->Exec = [&box](QDialog* dialog) { return box.Prompts->Exec(dialog); };
+    box.Cleaning->SendLine = [&box](const std::string& line) { box.SendLine(line); };
+}
+
+} // namespace
+
+void BindSubsystems(TZelmont_box& box) {
+    box.Transfer = std::make_unique<TConfigTransfer>(box);
+    QObject::connect(box.SendingForm, &TSendingForm::okClicked, box.SendingForm,
+                     [&box] { box.UploadConfig(); });
+    BindSafeConfig(box);
+    box.DataReceiver = std::make_unique<TDataReceiver>(
+        box.MainForm(), box.DayPickerForm, box.ProgressForm,
+        [&box](long long total, long long done) { box.ShowTransferProgress(total, done); });
+    box.Settings = std::make_unique<TSettingsBinding>(box);
+    box.Settings->Commands.Bind(box.SettingsForm);
+    BindCleaning(box);
+}
+
+TXMLConfig& TSettingsBinding::Document() {
+    return *Box.Config;
+}
+
+std::string TSettingsBinding::DetectorHost() const {
+    return Box.Client().Host();
+}
+
+int TSettingsBinding::DetectorPort() const {
+    return Box.Client().Port();
+}
+
+bool TSettingsBinding::Connected() const {
+    return Box.Client().IsConnected();
+}
+
+void TSettingsBinding::SendRaw(const std::string& bytes) {
+    Box.Client().Send(bytes);
+}
+
+std::string TSettingsBinding::Transact(const std::string& command) {
+    return Box.Transact(command);
+}
+
+void TSettingsBinding::CloseConnection() {
+    Box.CloseConnection();
+}
+
+void TSettingsBinding::AskConfigUpload() {
+    Box.AskConfigUpload();
+}
+
+int TSettingsBinding::ReceiveDataFile() {
+    return Box.ReceiveDataFile();
+}
+
+int TSettingsBinding::UploadFirmware() {
+    return Box.UploadFirmware();
+}
+
+void TSettingsBinding::HideProgress() {
+    if (Box.ProgressForm)
+        Box.ProgressForm->hide();
+}
+
+void TSettingsBinding::ShowText(const QString& text) {
+    if (!Box.ShowTextForm)
+        return;
+    Box.ShowTextForm->SetText(text);
+    Box.ShowTextForm->show();
+    Box.ShowTextForm->raise();
+}
+
+bool TSettingsBinding::Confirm(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+    return Box.Prompts->Confirm(parent, "KERVOLA", text, icon);
+}
+
+void TSettingsBinding::Inform(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+    Box.Prompts->Inform(parent, "KERVOLA", text, icon);
+}
+
+void TSettingsBinding::OpenDocument(QWidget* owner, const QString& name) {
+    const TPromptOwner scope(Box.Prompts, owner);
+    Box.OpenDocument(name);
+}
