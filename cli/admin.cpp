@@ -8,9 +8,9 @@
 #include "config/QuoteCheck.h"
 #include "config/XMLConfig.h"
 #include "platform/Folders.h"
-#include "program/DetectorProtocol.h"
+#include "channel/DetectorProtocol.h"
 #include "safeconfig/HistoryStore.h"
-#include "settings/AdminText.h"
+#include "channel/AdminText.h"
 #include "settings/SettingsValues.h"
 
 #include <ctime>

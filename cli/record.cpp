@@ -5,7 +5,7 @@
 #include "cli/Connection.h"
 #include "cli/LiveFeed.h"
 #include "config/XMLConfig.h"
-#include "program/DetectorProtocol.h"
+#include "channel/DetectorProtocol.h"
 #include "recording/AviFromBitmaps.h"
 #include "recording/FrameGrab.h"
 #include "zones/FramePicture.h"

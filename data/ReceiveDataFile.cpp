@@ -4,7 +4,7 @@
 #include "dialogs/day_picker_form.h"
 #include "dialogs/progress_form.h"
 #include "lang/lang_res.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 
 #include <QFile>
 #include <QLocale>

@@ -3,9 +3,9 @@
 
 #include "config/XMLConfig.h"
 #include "data/DataDownload.h"
-#include "program/DetectorProtocol.h"
-#include "settings/AdminText.h"
-#include "zones/TFGeometry2.h"
+#include "channel/DetectorProtocol.h"
+#include "channel/AdminText.h"
+#include "geometry/TFGeometry2.h"
 
 #include <cerrno>
 #include <chrono>

@@ -4,7 +4,7 @@
 // channel, so any number may run at once on different threads.
 
 #include "fleet/FleetResult.h"
-#include "program/velt_winsock.h"
+#include "channel/velt_winsock.h"
 
 #include <ctime>
 #include <functional>

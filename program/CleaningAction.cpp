@@ -4,7 +4,7 @@
 
 #include "cleaning/CleaningForm.h"
 #include "cleaning/CleaningSchedule.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 
 std::function<int()> TZelmont_box::CleaningStateJob() const {
     // The detector and its login are taken here, on the GUI thread; the exchange itself needs

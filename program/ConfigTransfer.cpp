@@ -3,7 +3,7 @@
 
 #include "dialogs/SendingForm.h"
 #include "dialogs/progress_form.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "lang/lang_res.h"
 #include "safeconfig/SafeConfig.h"
 #include "zones/mm_timer.h"

@@ -4,7 +4,7 @@
 #include "data/ReceiveDataFile.h"
 #include "dialogs/day_picker_form.h"
 #include "dialogs/progress_form.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 
 int TZelmont_box::ReceiveDataFile() {
     // A picture or configuration body on its way still means a logged-in connection.

@@ -3,7 +3,7 @@
 
 #include "dialogs/SensorIdForm.h"
 #include "platform/Folders.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "lang/lang_res.h"
 #include "safeconfig/SafeConfig.h"
 #include "zones/mm_timer.h"

@@ -5,7 +5,7 @@
 #include "dialogs/progress_form.h"
 #include "dialogs/show_text_form.h"
 #include "lang/lang_res.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "settings/Settings_form.h"
 #include "terminal/TerminalPage.h"
 

@@ -6,7 +6,7 @@
 #include "config/XMLConfig.h"
 #include "safeconfig/UndoHistory.h"
 #include "zones/FramePicture.h"
-#include "zones/TFGeometry2.h"
+#include "geometry/TFGeometry2.h"
 
 #include <QImage>
 #include <QPointer>
