@@ -18,10 +18,10 @@ src=${1:?usage: folder-rules.sh [--edges] SOURCE_DIR [TOOLKIT_FREE_SOURCE...]}
 shift
 src=$(cd "$src" && pwd)
 
-# The tracked and new files of a checkout; a tree without git (an unpacked release) is walked,
-# leaving out build folders.
+# The tracked and new files of a checkout; any other tree (an unpacked release, a tree inside
+# someone else's checkout) is walked, leaving out build folders.
 list_files() {
-    if git -C "$src" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    if [ "$(git -C "$src" rev-parse --show-toplevel 2>/dev/null)" = "$src" ]; then
         git -C "$src" ls-files --cached --others --exclude-standard
     else
         (cd "$src" && find . \( -name '.git' -o -name 'build*' \) -prune -o -type f -print |
@@ -37,7 +37,7 @@ for f in "$@"; do
     echo "${f%.*}.h"
 done >"$core_list"
 
-top=$(cd "$src" && ls -d -- */ | tr -d / | tr '\n' ' ')
+top=$(find "$src" -mindepth 1 -maxdepth 1 -type d -printf '%f ')
 
 # One line per include: file, line number, included path, quoted or angled.
 # A file deleted but not yet committed is still listed by git: it includes nothing.
@@ -83,7 +83,7 @@ list_files | grep -E '\.(c|cc|cpp|h|hpp)$' | present |
         bad++
     }
     {
-        file = $1; line = $2; path = $3; kind = $4
+        file = $1; line = $2; path = $3; kind = $4; read++
         split(file, p, "/"); from = (file ~ /\//) ? p[1] : ""
         to = target(file, path)
         quoted = "#include \"" path "\""
@@ -107,6 +107,8 @@ list_files | grep -E '\.(c|cc|cpp|h|hpp)$' | present |
             offend("geometry/ includes no other folder", file ":" line ": " quoted)
     }
     END {
+        # A tree read wrong must not pass for a tree that keeps the rules.
+        if (!read) { print "no #include read under the source folder"; exit 2 }
         if (edges) {
             for (e in count) print e "\t" count[e]
             exit 0
