@@ -1,10 +1,10 @@
 #include "fleet/FleetTasks.h"
 #include "platform/FileReplace.h"
 
+#include "channel/AdminText.h"
+#include "channel/DetectorProtocol.h"
 #include "config/XMLConfig.h"
 #include "data/DataDownload.h"
-#include "channel/DetectorProtocol.h"
-#include "channel/AdminText.h"
 #include "geometry/TFGeometry2.h"
 
 #include <cerrno>
