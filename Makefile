@@ -5,7 +5,7 @@ CMAKE_GEN := -G Ninja
 # and timers while two other builds load the machine, and a real fault fails both times.
 CTEST := ctest --output-on-failure --timeout 300 -j $(JOBS) --repeat until-pass:2
 
-.PHONY: all deps build build-asan build-tsan test test-fast demo bench fuzz package clean
+.PHONY: all deps build build-asan build-tsan build-nogui test test-fast demo bench fuzz package clean
 
 all: build
 
@@ -24,11 +24,17 @@ build-tsan: deps
 	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKERVOLA_TSAN=ON -DKERVOLA_LIB_ONLY=ON
 	cmake --build build-tsan -j $(JOBS)
 
+# Without the toolkit: proves the core and the command line need no Qt. Only those two targets,
+# unoptimised, so the check stays cheap.
+build-nogui: deps
+	cmake -S . -B build-nogui $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKERVOLA_GUI=OFF -DKERVOLA_BENCH=OFF
+	cmake --build build-nogui -j $(JOBS) --target kervola_core kervola-cli
+
 # Every test, headless: the normal build, then the same suite again as a Russian desktop runs it
 # (decimal comma), then the whole suite under ASan+UBSan, then the transport library's tests under
-# ThreadSanitizer.
+# ThreadSanitizer. The build without the toolkit only has to build.
 RUSSIAN := LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
-test: build build-asan build-tsan
+test: build build-asan build-tsan build-nogui
 	QT_QPA_PLATFORM=offscreen $(CTEST) --test-dir build
 	QT_QPA_PLATFORM=offscreen $(RUSSIAN) $(CTEST) --test-dir build
 	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) --test-dir build-asan
@@ -51,4 +57,4 @@ fuzz: deps
 	scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-nogui build-fuzz

@@ -1,7 +1,7 @@
 #pragma once
 // The connection options every detector command takes, and the progress line of transfers.
 
-#include "program/velt_winsock.h"
+#include "channel/velt_winsock.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "cli/LiveFeed.h"
 
-#include "program/DetectorProtocol.h"
+#include "channel/DetectorProtocol.h"
 
 TLiveFeed::~TLiveFeed() {
     Close();

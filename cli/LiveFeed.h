@@ -4,7 +4,7 @@
 // one-shot channel: the command line has no event loop to drive the program's own client.
 // Toolkit-free.
 
-#include "program/velt_winsock.h"
+#include "channel/velt_winsock.h"
 
 #include <functional>
 #include <string>

@@ -2,15 +2,15 @@
 // firmware, the configuration and the settings dialog's view of a configuration file. Every
 // exchange is the program's own one-shot exchange.
 #include "addressbook/HostRecords.h"
+#include "channel/AdminText.h"
+#include "channel/DetectorProtocol.h"
 #include "cli/Commands.h"
 #include "cli/Connection.h"
 #include "config/GXmlUtils.h"
 #include "config/QuoteCheck.h"
 #include "config/XMLConfig.h"
 #include "platform/Folders.h"
-#include "program/DetectorProtocol.h"
 #include "safeconfig/HistoryStore.h"
-#include "settings/AdminText.h"
 #include "settings/SettingsValues.h"
 
 #include <ctime>

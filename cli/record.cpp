@@ -1,11 +1,11 @@
 // Recording of a detector's live picture into an AVI file from the command line: the pictures
 // arrive as they do in the program's live view, are drawn with the zones as the frame view draws
 // them, and go through the program's recorder. Runs without a display.
+#include "channel/DetectorProtocol.h"
 #include "cli/Commands.h"
 #include "cli/Connection.h"
 #include "cli/LiveFeed.h"
 #include "config/XMLConfig.h"
-#include "program/DetectorProtocol.h"
 #include "recording/AviFromBitmaps.h"
 #include "recording/FrameGrab.h"
 #include "zones/FramePicture.h"

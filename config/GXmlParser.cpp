@@ -2,11 +2,6 @@
 
 #include "platform/TextHelpers.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 void TXMLNode::WriteTo(std::string& out) const {
     const std::string indent(static_cast<size_t>(Level > 0 ? Level : 0), ' ');
     out += indent;
@@ -52,34 +47,6 @@ std::string NormalizeLineEnds(const std::string& text) {
         out += "\r\n";
     });
     return out;
-}
-
-bool ReadFileBytes(const std::string& path, std::string& out) {
-    out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n == 0)
-            break;
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            out.clear();
-            return false;
-        }
-        out.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return true;
 }
 
 std::unique_ptr<TXMLNode> LoadXMLFile(const std::string& fileName) {

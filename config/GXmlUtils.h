@@ -3,6 +3,8 @@
 // no entities, no escaping, no encoding conversion. Errors go to the per-thread XMLErrorCode and
 // XMLErrorPos, never to exceptions.
 
+#include "platform/FileRead.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -78,10 +80,6 @@ private:
 // The text as lines (CR, LF or CR LF end a line), each followed by CR LF: how documents are read
 // from and written to files.
 std::string NormalizeLineEnds(const std::string& text);
-
-// The whole file as bytes; false (and nothing thrown) for a missing file, a folder or a read
-// error.
-bool ReadFileBytes(const std::string& path, std::string& out);
 
 // nullptr when the file is missing or does not parse; a file that cannot be read leaves the error
 // state clear.

@@ -2,7 +2,7 @@
 // The detector configuration document and its conversion to and from the zone list.
 
 #include "config/GXmlUtils.h"
-#include "zones/TFGeometry2.h"
+#include "geometry/TFGeometry2.h"
 
 #include <memory>
 #include <string>

@@ -3,25 +3,11 @@
 // the bytes as received or a text table. Toolkit-free and without shared state: the program, the
 // command line and downloads from several detectors at once on their own threads all run it.
 
-#include "program/velt_winsock.h"
+#include "channel/DataReplies.h"
+#include "channel/velt_winsock.h"
 
 #include <ctime>
 #include <string>
-
-// Firmware below this number knows only "gd" and sends bytes no reader can interpret.
-constexpr int FirstRecordFirmware = 38;
-
-// The integer after the last blank of the "gv" text, one enclosing double quote dropped at each
-// end; 0 when there is no blank or no integer there.
-int FirmwareNumber(const std::string& firmwareVersion);
-
-// The start of the "gb ltim=" request: "0" for all data, else the local wall-clock time `days`
-// days before `now` as "yyyy-mm-dd hh:nn:ss". Days that are not finite count as 0.
-std::string DownloadStartText(double days, std::time_t now);
-
-// The record size of a "gb stat" reply: the integer between the first "=" and the last ",";
-// 0 when missing or not an integer.
-int StatRecordSize(const std::string& line);
 
 // True when the file's extension is ".bin" in any case.
 bool IsBinaryFileName(const std::string& path);

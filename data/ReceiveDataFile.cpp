@@ -1,10 +1,10 @@
 #include "data/ReceiveDataFile.h"
 
 #include "data/DataDownload.h"
+#include "dialogs/Prompts.h"
 #include "dialogs/day_picker_form.h"
 #include "dialogs/progress_form.h"
 #include "lang/lang_res.h"
-#include "program/Prompts.h"
 
 #include <QFile>
 #include <QLocale>

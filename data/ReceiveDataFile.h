@@ -3,7 +3,7 @@
 // transfer and the messages of what went wrong. The controller hands in its detector, the
 // firmware text and its dialogs; the transfer itself is the toolkit-free download.
 
-#include "program/velt_winsock.h"
+#include "channel/velt_winsock.h"
 
 #include <QPoint>
 #include <QPointer>

@@ -1,11 +1,11 @@
 #include "fleet/FleetTasks.h"
 #include "platform/FileReplace.h"
 
+#include "channel/AdminText.h"
+#include "channel/DetectorProtocol.h"
 #include "config/XMLConfig.h"
 #include "data/DataDownload.h"
-#include "program/DetectorProtocol.h"
-#include "settings/AdminText.h"
-#include "zones/TFGeometry2.h"
+#include "geometry/TFGeometry2.h"
 
 #include <cerrno>
 #include <chrono>

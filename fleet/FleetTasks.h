@@ -3,8 +3,8 @@
 // exchanges the command needs. Each runs on the calling thread with that thread's one-shot
 // channel, so any number may run at once on different threads.
 
+#include "channel/velt_winsock.h"
 #include "fleet/FleetResult.h"
-#include "program/velt_winsock.h"
 
 #include <ctime>
 #include <functional>

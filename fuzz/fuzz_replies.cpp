@@ -1,8 +1,8 @@
 // Fuzzes the reading of the main connection's replies as the controller reads them: the input
 // arrives in pieces, is split into lines and the bodies that "gc" and "gp" lines announce, and
 // every line goes to the reader of its code. What was taken must rebuild the input exactly.
-#include "program/DetectorProtocol.h"
-#include "settings/AdminText.h"
+#include "channel/AdminText.h"
+#include "channel/DetectorProtocol.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "platform/IniFile.h"
 
-#include "config/GXmlUtils.h"
+#include "platform/FileRead.h"
 #include "platform/FileReplace.h"
 #include "platform/TextHelpers.h"
 

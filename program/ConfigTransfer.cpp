@@ -2,7 +2,7 @@
 
 #include "dialogs/SendingForm.h"
 #include "dialogs/progress_form.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "program/zelmont_box.h"
 #include "lang/lang_res.h"
 #include "safeconfig/SafeConfig.h"

@@ -7,7 +7,7 @@
 #include "dialogs/progress_form.h"
 #include "dialogs/show_text_form.h"
 #include "program/ConfigTransfer.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "program/zelmont_box.h"
 #include "safeconfig/SafeConfig.h"
 

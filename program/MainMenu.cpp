@@ -4,7 +4,7 @@
 #include "dialogs/SensorIdForm.h"
 #include "program/ControllerBindings.h"
 #include "platform/Folders.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "lang/lang_res.h"
 #include "safeconfig/SafeConfig.h"
 #include "zones/mm_timer.h"

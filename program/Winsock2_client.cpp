@@ -1,6 +1,6 @@
 #include "program/Winsock2_client.h"
 
-#include "program/velt_winsock.h"
+#include "channel/velt_winsock.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

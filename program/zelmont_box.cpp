@@ -10,7 +10,7 @@
 #include "dialogs/day_picker_form.h"
 #include "dialogs/progress_form.h"
 #include "dialogs/show_text_form.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "lang/lang_res.h"
 #include "safeconfig/SafeConfig.h"
 #include "zones/mm_timer.h"

@@ -4,9 +4,9 @@
 // dialogs through which the user chooses a detector and transfers configurations.
 
 #include "addressbook/HostRecords.h"
-#include "program/DetectorProtocol.h"
+#include "channel/DetectorProtocol.h"
 #include "program/Winsock2_client.h"
-#include "program/velt_winsock.h"
+#include "channel/velt_winsock.h"
 #include "zones/TFImageHelper2.h"
 
 #include <QPointer>

@@ -5,7 +5,7 @@
 
 #include "config/GXmlUtils.h"
 #include "config/XMLConfig.h"
-#include "zones/TFGeometry2.h"
+#include "geometry/TFGeometry2.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "config/QuoteCheck.h"
 #include "config/GXmlUtils.h"
-#include "program/DetectorProtocol.h"
+#include "channel/DetectorProtocol.h"
 
 #include <algorithm>
 

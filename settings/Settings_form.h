@@ -3,7 +3,7 @@
 // configuration document, and the buttons of its administration commands. It never talks to the
 // detector: every command button fires OnCommand, whose handler belongs to the controller.
 
-#include "settings/AdminText.h"
+#include "channel/AdminText.h"
 #include "settings/SettingsValues.h"
 
 #include <QDialog>

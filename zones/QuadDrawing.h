@@ -1,7 +1,7 @@
 #pragma once
 // Drawing of zones, handles, edge marks, guide lines and the info strip with QPainter.
 
-#include "zones/TFGeometry2.h"
+#include "geometry/TFGeometry2.h"
 
 class QPainter;
 

@@ -5,7 +5,7 @@
 
 #include "config/XMLConfig.h"
 #include "zones/FramePicture.h"
-#include "zones/TFGeometry2.h"
+#include "geometry/TFGeometry2.h"
 
 #include <QImage>
 #include <QPointer>

@@ -7,7 +7,7 @@
 #include "addressbook/Connection_manager.h"
 #include "platform/Folders.h"
 #include "lang/lang_res.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "program/Unit1.h"
 #include "program/zelmont_box.h"
 

@@ -12,7 +12,7 @@
 #include "fake_detector.h"
 #include "lang/lang_res.h"
 #include "platform/Folders.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "program/Unit1.h"
 #include "settings/Settings_form.h"
 

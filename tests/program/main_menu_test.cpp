@@ -12,7 +12,7 @@
 #include "dialogs/SensorIdForm.h"
 #include "dialogs/progress_form.h"
 #include "platform/Folders.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "program/Unit1.h"
 #include "lang/lang_res.h"
 #include "zones/FramePicture.h"

@@ -1,7 +1,7 @@
 #pragma once
 // A scripted user in place of the modal questions and file choices of the controller.
 
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 
 #include <QDialog>
 #include <QString>

@@ -10,7 +10,7 @@
 #include "dialogs/SendingForm.h"
 #include "lang/lang_res.h"
 #include "platform/Folders.h"
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 #include "program/Unit1.h"
 #include "safeconfig/ChangesForm.h"
 #include "safeconfig/ConfigSnapshot.h"

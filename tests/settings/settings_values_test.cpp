@@ -1,6 +1,6 @@
 // The settings dialog's document mapping, its class check and the administration texts, without
 // widgets.
-#include "settings/AdminText.h"
+#include "channel/AdminText.h"
 #include "settings/SettingsValues.h"
 
 #include "config/GXmlUtils.h"

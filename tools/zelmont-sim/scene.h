@@ -3,7 +3,7 @@
 // vehicles of several lengths driving away from the camera. Everything is a pure function of the
 // seed and the frame number, so two runs with the same seed show and detect the same traffic.
 
-#include "zones/TFGeometry2.h"
+#include "geometry/TFGeometry2.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "program/velt_winsock.h"
+#include "channel/velt_winsock.h"
 
-#include "program/DetectorProtocol.h"
+#include "channel/DetectorProtocol.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "program/DetectorProtocol.h"
+#include "channel/DetectorProtocol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "program/Prompts.h"
+#include "dialogs/Prompts.h"
 
 #include <QDesktopServices>
 #include <QDialog>

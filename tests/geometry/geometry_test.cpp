@@ -1,4 +1,4 @@
-#include "zones/TFGeometry2.h"
+#include "geometry/TFGeometry2.h"
 
 #include <gtest/gtest.h>
 

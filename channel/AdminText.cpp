@@ -1,4 +1,4 @@
-#include "settings/AdminText.h"
+#include "channel/AdminText.h"
 
 #include "addressbook/HostRecords.h"
 #include "platform/TextHelpers.h"
