@@ -2,29 +2,23 @@
 // simulator: level poll, cleaning command, values kept in the document.
 #include "cleaning/CleaningForm.h"
 
-#include "../program/qt_wait.h"
-#include "../sim/sim_harness.h"
-#include "addressbook/Connection_manager.h"
-#include "platform/Folders.h"
-#include "lang/lang_res.h"
+#include "../program/program_fixture.h"
+#include "../program/program_test_main.h"
 #include "dialogs/Prompts.h"
-#include "program/Unit1.h"
-#include "program/zelmont_box.h"
+#include "lang/lang_res.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
 
 namespace {
 
@@ -96,61 +90,14 @@ public:
     }
 };
 
-class CleaningActionTest : public ::testing::Test {
+// The window stays hidden: the cleaning dialog is the only one shown.
+class CleaningActionTest : public ProgramTest<CleaningUser> {
 protected:
+    CleaningActionTest() : ProgramTest(TWindowAtStart::Hidden) {}
     void Start(std::vector<std::string> simArgs) {
-        LogPath = (Dir.path() + "/sim.log").toStdString();
-        simArgs.insert(simArgs.end(), {"--log", LogPath});
-        Sim = std::make_unique<SimProcess>(simArgs);
-        ASSERT_GT(Sim->port(), 0);
-        ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), false, "kvtp", "root"));
-        ASSERT_TRUE(WaitUntil([&] { return Box->ConnectionState == csReady; }));
+        StartSim(std::move(simArgs));
+        Connect(false);
     }
-    void SetUp() override {
-        Form = std::make_unique<TForm1>();
-        Box = Form->Controller();
-        auto user = std::make_unique<CleaningUser>();
-        User = user.get();
-        Box->Prompts = std::move(user);
-    }
-    void TearDown() override {
-        Form.reset();
-        if (Sim)
-            Sim->stop();
-    }
-    // Command lines the simulator received, connection events left out.
-    std::vector<std::string> Commands() {
-        std::vector<std::string> out;
-        std::ifstream in(LogPath);
-        std::string line;
-        while (std::getline(in, line)) {
-            const size_t second = line.find(' ', line.find(' ') + 1);
-            if (second != std::string::npos && line[second + 1] != '<')
-                out.push_back(line.substr(second + 1));
-        }
-        return out;
-    }
-    // Connection events the simulator logged ("<closed by client>", ...).
-    int EventsOf(const std::string& event) {
-        std::ifstream in(LogPath);
-        std::string line;
-        int n = 0;
-        while (std::getline(in, line)) {
-            const size_t second = line.find(' ', line.find(' ') + 1);
-            n += second != std::string::npos && line.compare(second + 1, std::string::npos, event) == 0;
-        }
-        return n;
-    }
-    int CountOf(const std::string& command) {
-        const auto c = Commands();
-        return static_cast<int>(std::count(c.begin(), c.end(), command));
-    }
-    QTemporaryDir Dir;
-    std::string LogPath;
-    std::unique_ptr<SimProcess> Sim;
-    std::unique_ptr<TForm1> Form;
-    TZelmont_box* Box = nullptr;
-    CleaningUser* User = nullptr;
 };
 
 struct TLevelCase {
@@ -215,9 +162,8 @@ TEST_F(CleaningActionTest, OkSendsTheCleaningLineAndTheDocumentKeepsTheValues) {
     Box->MainMenuClick(TMenuCommand::Cleaning, false);
     EXPECT_EQ(Box->CleanForm, first);
     EXPECT_NE(Box->Config->AsText().find(R"(val="low")"), std::string::npos);
-    QTest::qWait(200);
     int cleaning = 0;
-    for (const std::string& c : Commands())
+    for (const std::string& c : CommandsBeforeFence())
         cleaning += c.rfind("cl", 0) == 0;
     EXPECT_EQ(cleaning, 1);
 }
@@ -279,14 +225,5 @@ TEST_F(CleaningActionTest, SlowDetectorNeitherFreezesTheProgramNorStacksPolls) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // The start-up reads the address book: no file there must not stop the suite on a box.
-    TConnect_manager::MessageHook = [](const QString&) {};
-    QTemporaryDir data;
-    qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
-    InitFolders();
-    SelectLanguage(LangRussian);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunProgramTests(argc, argv, LangRussian);
 }

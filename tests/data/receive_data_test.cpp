@@ -3,8 +3,7 @@
 #include "program/zelmont_box.h"
 #include "../program/program_test_main.h"
 
-#include "../program/qt_wait.h"
-#include "../sim/sim_harness.h"
+#include "../program/program_fixture.h"
 #include "addressbook/Connection_manager.h"
 #include "data/DataDownload.h"
 #include "dialogs/day_picker_form.h"
@@ -12,44 +11,26 @@
 #include "fake_detector.h"
 #include "lang/lang_res.h"
 #include "platform/Folders.h"
-#include "dialogs/Prompts.h"
-#include "program/Unit1.h"
 #include "settings/Settings_form.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <fstream>
 #include <iterator>
 
 namespace {
 
-class ScriptedUser : public TUserPrompts {
+// The day picker answered as typed; every other question as the shared script says.
+class DataUser : public ScriptedUser {
 public:
-    std::deque<QString> Files;
-    bool ExecAnswer = true;
     QString Days; // typed into the day picker when not empty
     int Execs = 0;
     QPoint PickerAt;
-    std::vector<TFileQuestion> FileQuestions;
-    std::vector<QString> Informed;
 
-    QString AskFile(QWidget*, const TFileQuestion& question) override {
-        FileQuestions.push_back(question);
-        if (Files.empty())
-            return {};
-        const QString f = Files.front();
-        Files.pop_front();
-        return f;
-    }
-    void Inform(QWidget*, const QString&, const QString& text, QMessageBox::Icon) override {
-        Informed.push_back(text);
-    }
     bool Exec(QDialog* dialog) override {
         ++Execs;
         PickerAt = dialog->pos();
@@ -59,21 +40,8 @@ public:
     }
 };
 
-class ReceiveTest : public ::testing::Test {
+class ReceiveTest : public ProgramTest<DataUser> {
 protected:
-    void SetUp() override {
-        Form = std::make_unique<TForm1>();
-        Box = Form->Controller();
-        auto user = std::make_unique<ScriptedUser>();
-        User = user.get();
-        Box->Prompts = std::move(user);
-        Form->show();
-        LogPath = (Dir.path() + "/sim.log").toStdString();
-    }
-    void TearDown() override {
-        Box = nullptr;
-        Form.reset();
-    }
     void ConnectTo(int port) {
         ASSERT_TRUE(Box->OpenConnection("127.0.0.1", port, false, "kvtp", "root"));
         ASSERT_TRUE(WaitUntil(
@@ -81,9 +49,7 @@ protected:
             5000));
     }
     void StartSim(std::vector<std::string> args) {
-        args.insert(args.end(), {"--log", LogPath});
-        Sim = std::make_unique<SimProcess>(args);
-        ASSERT_GT(Sim->port(), 0);
+        ProgramTest::StartSim(std::move(args));
         ConnectTo(Sim->port());
     }
     QString PathOf(const QString& name) const { return Dir.path() + "/" + name; }
@@ -91,17 +57,7 @@ protected:
         std::ifstream in(path.toStdString(), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    std::string SimLog() const { return Read(QString::fromStdString(LogPath)); }
-    bool Sent(const std::string& line) const {
-        return SimLog().find(" " + line + "\n") != std::string::npos;
-    }
-
-    QTemporaryDir Dir;
-    std::string LogPath;
-    std::unique_ptr<SimProcess> Sim;
-    std::unique_ptr<TForm1> Form;
-    TZelmont_box* Box = nullptr;
-    ScriptedUser* User = nullptr;
+    bool Sent(const std::string& line) const { return WasSent(line); }
 };
 
 class ReceiveLayouts : public ReceiveTest, public ::testing::WithParamInterface<int> {};

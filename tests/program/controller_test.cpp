@@ -3,34 +3,25 @@
 #include "program/zelmont_box.h"
 #include "settings/Settings_form.h"
 
-#include "../sim/sim_harness.h"
-#include "qt_wait.h"
+#include "program_fixture.h"
 #include "addressbook/Connection_manager.h"
-#include "program/Unit1.h"
 #include "lang/lang_res.h"
 #include "zones/mm_timer.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
-#include <sstream>
-#include <thread>
 
 namespace {
 
+// Time for a connection that must never come about to show itself; there is no path to fence.
 void Settle(int ms = 150) {
     WaitUntil([] { return false; }, ms);
 }
-
-struct LogLine {
-    long long Ms;
-    std::string Command;
-};
 
 // The controller with its reply parser within reach of the tests.
 class TestBox : public TZelmont_box {
@@ -39,13 +30,11 @@ public:
     using TZelmont_box::TZelmont_box;
 };
 
-class ControllerTest : public ::testing::Test {
+// The controller on a bare panel, without the main window.
+class ControllerTest : public SimulatorTest {
 protected:
     void Start(std::vector<std::string> simArgs = {}) {
-        LogPath = (Dir.path() + "/sim.log").toStdString();
-        simArgs.insert(simArgs.end(), {"--log", LogPath});
-        Sim = std::make_unique<SimProcess>(simArgs);
-        ASSERT_GT(Sim->port(), 0);
+        StartSim(std::move(simArgs));
         Form = std::make_unique<QWidget>();
         Form->resize(720, 576);
         Panel = new QWidget(Form.get());
@@ -55,8 +44,7 @@ protected:
     void TearDown() override {
         Box.reset();
         Form.reset();
-        if (Sim)
-            Sim->stop();
+        SimulatorTest::TearDown();
     }
     void ConnectAndLogIn(bool loadConfig = true) {
         ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), loadConfig, "kvtp", "root"));
@@ -66,40 +54,14 @@ protected:
         for (int i = 0; i < n; ++i)
             Box->HandleTimerTick(Box->Timer());
     }
-    // The simulator's log of this connection's commands, without connection events.
-    std::vector<LogLine> Log() {
-        std::vector<LogLine> out;
-        std::ifstream in(LogPath);
-        std::string line;
-        while (std::getline(in, line)) {
-            std::istringstream s(line);
-            LogLine l;
-            int conn = 0;
-            s >> l.Ms >> conn;
-            std::getline(s, l.Command);
-            if (!l.Command.empty() && l.Command[0] == ' ')
-                l.Command.erase(0, 1);
-            if (!l.Command.empty() && l.Command[0] != '<')
-                out.push_back(l);
-        }
-        return out;
+    // What the main connection sent before a fence sent after it.
+    std::vector<std::string> SentSoFar() {
+        return CommandsBeforeFence([&](const std::string& line) { Box->SendLine(line); });
     }
-    std::vector<std::string> Commands() {
-        std::vector<std::string> out;
-        for (const LogLine& l : Log())
-            out.push_back(l.Command);
-        return out;
-    }
-    int CountOf(const std::string& command) {
-        int n = 0;
-        for (const LogLine& l : Log())
-            n += l.Command == command;
-        return n;
+    static int CountIn(const std::vector<std::string>& commands, const std::string& command) {
+        return static_cast<int>(std::count(commands.begin(), commands.end(), command));
     }
 
-    QTemporaryDir Dir;
-    std::string LogPath;
-    std::unique_ptr<SimProcess> Sim;
     std::unique_ptr<QWidget> Form;
     QWidget* Panel = nullptr;
     std::unique_ptr<TestBox> Box;
@@ -109,15 +71,15 @@ TEST_F(ControllerTest, LogsInThenLoadsConfigurationAndRate) {
     Start();
     ConnectAndLogIn(true);
     ASSERT_TRUE(WaitUntil([&] { return Box->Count() == 4; }));
-    const std::vector<LogLine> log = Log();
+    const std::vector<TSimLogLine> log = Log.CommandLines();
     ASSERT_GE(log.size(), 4u);
-    EXPECT_EQ(log[0].Command, "root");
-    EXPECT_EQ(log[1].Command, "kvtp");
+    EXPECT_EQ(log[0].Text, "root");
+    EXPECT_EQ(log[1].Text, "kvtp");
     // The pause is 100 ms at the sender; a simulator that reads the first line late under load
     // sees less of it, but never the few milliseconds of two lines sent back to back.
     EXPECT_GE(log[1].Ms - log[0].Ms, 50);
-    EXPECT_EQ(log[2].Command, "gc");
-    EXPECT_EQ(log[3].Command, "gf");
+    EXPECT_EQ(log[2].Text, "gc");
+    EXPECT_EQ(log[3].Text, "gf");
     EXPECT_EQ(Box->Quad(0)->Id, "1");
     EXPECT_EQ(Box->SelectedIndex, 3); // editing: the last zone
     EXPECT_EQ(Box->LiveRate, 25);
@@ -128,8 +90,7 @@ TEST_F(ControllerTest, StartupCommandsOnTicks17To20) {
     ConnectAndLogIn(false);
     Box->DataMode = true;
     Tick(16);
-    Settle();
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"root", "kvtp"}));
+    EXPECT_EQ(SentSoFar(), (std::vector<std::string>{"root", "kvtp"}));
     const std::vector<std::string> expected = {"gv", "gp", "sm data=on", "ge"};
     for (const std::string& command : expected) {
         Tick();
@@ -148,8 +109,7 @@ TEST_F(ControllerTest, FullRatePacingKeepsTwoPicturesInFlight) {
     ASSERT_TRUE(WaitUntil([&] { return Box->FrameCount == 1; })); // the start-up picture
     Tick(10); // no replies are read between these ticks
     EXPECT_EQ(Box->PendingPictures, 2);
-    Settle();
-    EXPECT_EQ(CountOf("gp"), 3);
+    EXPECT_EQ(CountIn(SentSoFar(), "gp"), 3);
     ASSERT_TRUE(WaitUntil([&] { return Box->PendingPictures == 0; }));
     EXPECT_EQ(Box->FrameCount, 2); // the count started again at tick 25
     EXPECT_EQ(Box->FrameWidth, 720);
@@ -163,11 +123,10 @@ TEST_F(ControllerTest, SlowRateSendsOnEveryFifthTickRegardless) {
     Box->SetVideoRate(5);
     const int before = Box->TickCount;
     Tick(25);
-    Settle();
     int expected = 0;
     for (int t = before + 1; t <= before + 25; ++t)
         expected += t % 5 == 0;
-    EXPECT_EQ(CountOf("gp"), 1 + expected);
+    EXPECT_EQ(CountIn(SentSoFar(), "gp"), 1 + expected);
 }
 
 TEST_F(ControllerTest, LostRequestsAreForgottenAfterASecond) {
@@ -178,27 +137,23 @@ TEST_F(ControllerTest, LostRequestsAreForgottenAfterASecond) {
     Box->LastFrameTick = Box->TickCount;
     Tick(25);
     EXPECT_EQ(Box->PendingPictures, 2);
-    Settle();
-    EXPECT_EQ(CountOf("gp"), 3);
+    EXPECT_EQ(CountIn(SentSoFar(), "gp"), 3);
     Tick(); // now more than 25 ticks without a picture: forgotten, and one more goes out
     EXPECT_EQ(Box->PendingPictures, 1);
     Tick();
     EXPECT_EQ(Box->PendingPictures, 2);
-    Settle();
-    EXPECT_EQ(CountOf("gp"), 5);
+    EXPECT_EQ(CountIn(SentSoFar(), "gp"), 5);
 }
 
 TEST_F(ControllerTest, StatusPollEvery1000TicksWithVideoOff) {
     Start();
     ConnectAndLogIn(false);
     Tick(999 - Box->TickCount);
-    Settle();
-    const int before = CountOf("gs");
+    const int before = CountIn(SentSoFar(), "gs");
     Tick();
     ASSERT_TRUE(WaitUntil([&] { return CountOf("gs") == before + 1; }));
     Tick(999);
-    Settle();
-    EXPECT_EQ(CountOf("gs"), before + 1);
+    EXPECT_EQ(CountIn(SentSoFar(), "gs"), before + 1);
     Tick();
     EXPECT_TRUE(WaitUntil([&] { return CountOf("gs") == before + 2; }));
 }

@@ -4,23 +4,19 @@
 #include "program/zelmont_box.h"
 #include "program_test_main.h"
 
-#include "../sim/sim_harness.h"
-#include "qt_wait.h"
-#include "scripted_user.h"
+#include "program_fixture.h"
 #include "addressbook/Connection_manager.h"
 #include "dialogs/SendingForm.h"
 #include "dialogs/SensorIdForm.h"
 #include "dialogs/progress_form.h"
 #include "platform/Folders.h"
 #include "dialogs/Prompts.h"
-#include "program/Unit1.h"
 #include "lang/lang_res.h"
 #include "zones/FramePicture.h"
 #include "zones/mm_timer.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,33 +24,16 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <deque>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 namespace {
 
-class MenuTest : public ::testing::Test {
+class MenuTest : public ProgramTest<> {
 protected:
-    void SetUp() override {
-        Form = std::make_unique<TForm1>();
-        Box = Form->Controller();
-        auto user = std::make_unique<ScriptedUser>();
-        User = user.get();
-        Box->Prompts = std::move(user);
-        Form->show();
-    }
-    void TearDown() override {
-        Box = nullptr;
-        Form.reset();
-        if (Sim)
-            Sim->stop();
-    }
     QMenu* Menu(int index) { return Box->BuildMainMenu(index); }
     QAction* ItemOf(QMenu* menu, TMenuCommand command) {
         for (QAction* a : menu->actions())
@@ -66,18 +45,12 @@ protected:
         QKeyEvent e(QEvent::KeyPress, key, mods);
         QApplication::sendEvent(Form.get(), &e);
     }
+    // The simulator, the main connection logged in and its configuration read.
     void StartSim() {
-        Sim = std::make_unique<SimProcess>();
-        ASSERT_GT(Sim->port(), 0);
-        ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), true, "kvtp", "root"));
-        ASSERT_TRUE(
-            WaitUntil([&] { return Box->ConnectionState == csReady && Box->Count() == 4; }));
+        ProgramTest::StartSim();
+        Connect(true);
+        ASSERT_TRUE(WaitUntil([&] { return Box->Count() == 4; }));
     }
-    std::unique_ptr<TForm1> Form;
-    TZelmont_box* Box = nullptr;
-    ScriptedUser* User = nullptr;
-    std::unique_ptr<SimProcess> Sim;
-    QTemporaryDir Dir;
 };
 
 // The Tags are what the items are known by: each in its place, whatever the names say.

@@ -3,14 +3,11 @@
 #include "program/AutostartForm.h"
 #include "program_test_main.h"
 
-#include "../sim/sim_harness.h"
+#include "program_fixture.h"
 #include "addressbook/Connection_manager.h"
 #include "addressbook/HostRecords.h"
 #include "platform/Folders.h"
-#include "program/Unit1.h"
 #include "lang/lang_res.h"
-#include "program/zelmont_box.h"
-#include "qt_wait.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -30,8 +27,10 @@ std::string ReadFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-class StartupTest : public ::testing::Test {
+// Each test makes the window it needs: most of them from a start-up file of their own.
+class StartupTest : public ProgramTest<> {
 protected:
+    StartupTest() : ProgramTest(TWindowAtStart::None) {}
     void SetUp() override { Ini = (Dir.path() + "/site.ini").toStdString(); }
     void WriteIni(const std::string& text) { std::ofstream(Ini, std::ios::binary) << text; }
     void WriteHosts(int entries, int port) {
@@ -48,18 +47,16 @@ protected:
         std::string error;
         ASSERT_TRUE(SaveHostsFile(DataFolder() + "hosts.ini", hosts, &error)) << error;
     }
-    QTemporaryDir Dir;
     std::string Ini;
 };
 
 TEST_F(StartupTest, ConnectsByItselfToTheChosenEntry) {
-    SimProcess sim;
-    ASSERT_GT(sim.port(), 0);
-    WriteHosts(2, sim.port());
+    StartSim();
+    WriteHosts(2, Sim->port());
     WriteIni("[AUTOSTART]\nCONNECTION=1\nLEFT=20\nTOP=30\nWIDTH=640\nHEIGHT=480\n");
-    TForm1 form({QString::fromStdString(Ini)});
-    form.show();
-    TZelmont_box& box = *form.Controller();
+    OpenWindow({QString::fromStdString(Ini)});
+    TForm1& form = *Form;
+    TZelmont_box& box = *Box;
     ASSERT_TRUE(WaitUntil([&] { return box.ConnectionState == csReady && box.Count() == 4; }));
     EXPECT_EQ(box.CurrentHost.Caption, "Post 1");
     EXPECT_FALSE(box.Editing);
@@ -138,7 +135,8 @@ TEST_F(StartupTest, RelativeIniPathWithAFolderIsTakenFromTheStartingFolder) {
 }
 
 TEST_F(StartupTest, CloseAsksOnlyWithControls) {
-    TForm1 form;
+    OpenWindow({}, false);
+    TForm1& form = *Form;
     int asked = 0;
     form.ConfirmClose = [&] {
         ++asked;
@@ -147,7 +145,7 @@ TEST_F(StartupTest, CloseAsksOnlyWithControls) {
     form.show();
     EXPECT_FALSE(form.close());
     EXPECT_EQ(asked, 1);
-    form.Controller()->ControlsEnabled = false;
+    Box->ControlsEnabled = false;
     EXPECT_TRUE(form.close());
     EXPECT_EQ(asked, 1);
 }

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -303,15 +304,23 @@ TEST(CaptureWiring, MainWindowOpensAndDrivesTheDialog) {
 
     bool wasModal = false;
     long long counted = 0;
+    // Ticks of the controller's timer reach the dialog while it is up: Stop once three frames
+    // are counted, or when the bound is reached so that a fault fails instead of hanging.
+    QTimer watch;
+    QElapsedTimer waited;
+    QObject::connect(&watch, &QTimer::timeout, video, [&] {
+        if (video->FrameCounter() <= 2 && !waited.hasExpired(5000))
+            return;
+        watch.stop();
+        counted = video->FrameCounter();
+        video->StopButton()->click();
+    });
     QTimer::singleShot(0, video, [&] {
         wasModal = video->isVisible() && video->isModal();
         video->CodecBox()->setCurrentIndex(2);
         video->StartButton()->click();
-        // Ticks of the controller's timer reach the dialog while it is up.
-        QTimer::singleShot(300, video, [&] {
-            counted = video->FrameCounter();
-            video->StopButton()->click();
-        });
+        waited.start();
+        watch.start(10);
     });
     QKeyEvent f12(QEvent::KeyPress, Qt::Key_F12, Qt::NoModifier);
     QApplication::sendEvent(&form, &f12);

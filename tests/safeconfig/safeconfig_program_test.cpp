@@ -4,14 +4,11 @@
 #include "program/zelmont_box.h"
 #include "../program/program_test_main.h"
 
-#include "../program/qt_wait.h"
-#include "../sim/sim_harness.h"
+#include "../program/program_fixture.h"
 #include "addressbook/Connection_manager.h"
 #include "dialogs/SendingForm.h"
 #include "lang/lang_res.h"
 #include "platform/Folders.h"
-#include "dialogs/Prompts.h"
-#include "program/Unit1.h"
 #include "safeconfig/ChangesForm.h"
 #include "safeconfig/ConfigSnapshot.h"
 #include "safeconfig/HistoryForm.h"
@@ -27,34 +24,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <fstream>
 
 namespace {
-
-class ScriptedUser : public TUserPrompts {
-public:
-    std::deque<QString> Files;
-    std::vector<QString> Informed;
-    QString AskFile(QWidget*, const TFileQuestion&) override {
-        if (Files.empty())
-            return {};
-        QString f = Files.front();
-        Files.pop_front();
-        return f;
-    }
-    bool Confirm(QWidget*, const QString&, const QString&, QMessageBox::Icon) override {
-        return true;
-    }
-    void Inform(QWidget*, const QString&, const QString& text, QMessageBox::Icon) override {
-        Informed.push_back(text);
-    }
-    bool Exec(QDialog*) override { return true; }
-    bool OpenFile(const QString&) override { return true; }
-};
 
 std::string ReadAll(const std::string& path) {
     std::string bytes;
@@ -73,28 +47,16 @@ std::string AsTheEditorWritesIt(const std::string& text) {
     return doc.AsText();
 }
 
-class SafeConfigTest : public ::testing::Test {
+class SafeConfigTest : public ProgramTest<> {
 protected:
     void SetUp() override {
-        Form = std::make_unique<TForm1>();
-        Box = Form->Controller();
-        auto user = std::make_unique<ScriptedUser>();
-        User = user.get();
-        Box->Prompts = std::move(user);
+        ProgramTest::SetUp();
         Box->SafeConfig->HistoryRoot = (Dir.path() + "/history/").toStdString();
-        Form->show();
-        Sim = std::make_unique<SimProcess>();
-        ASSERT_GT(Sim->port(), 0);
-    }
-    void TearDown() override {
-        Box = nullptr;
-        Form.reset();
-        Sim->stop();
+        StartSim();
     }
     void Connect() {
         const int before = Reads;
-        ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), true, "kvtp", "root"));
-        ASSERT_TRUE(WaitUntil([&] { return Box->ConnectionState == csReady; }));
+        ProgramTest::Connect(true);
         // The configuration has arrived when the first picture request may go.
         ASSERT_TRUE(WaitUntil([&] { return Box->Count() > 0; }));
         Reads = before + 1;
@@ -127,11 +89,6 @@ protected:
         return stored ? stored->second : std::string();
     }
 
-    QTemporaryDir Dir;
-    std::unique_ptr<TForm1> Form;
-    TZelmont_box* Box = nullptr;
-    ScriptedUser* User = nullptr;
-    std::unique_ptr<SimProcess> Sim;
     int Reads = 0;
 };
 
@@ -217,8 +174,7 @@ TEST_F(SafeConfigTest, RollbackOfAnOlderConfigurationArrivesByteForByte) {
 }
 
 TEST_F(SafeConfigTest, ChangesWithoutAnEarlierConfigurationSaySo) {
-    ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), false, "kvtp", "root"));
-    ASSERT_TRUE(WaitUntil([&] { return Box->ConnectionState == csReady; }));
+    ProgramTest::Connect(false);
     Box->AskConfigUpload();
     EXPECT_EQ(Box->SendingForm->ChangesButton()->text(), Lang(ltChangesButton));
     Box->SendingForm->ChangesButton()->click();
@@ -247,8 +203,7 @@ TEST_F(SafeConfigTest, AFailedHistoryWriteIsToldOnceAndTheUploadGoesOn) {
 // is lost. Its wait ends with a message, and the third upload is judged by its own reply.
 TEST_F(SafeConfigTest, ALostUploadReplyTimesOutAndSpoilsNoLaterUpload) {
     Sim->stop();
-    Sim = std::make_unique<SimProcess>(std::vector<std::string>{"--drop-sc", "2"});
-    ASSERT_GT(Sim->port(), 0);
+    StartSim({"--drop-sc", "2"});
     Connect();
     Box->DeleteSelected();
     const std::string first = Box->Config->AsText();

@@ -3,17 +3,13 @@
 #include "settings/Settings_form.h"
 #include "../program/program_test_main.h"
 
-#include "../sim/sim_harness.h"
+#include "../program/program_fixture.h"
 #include "addressbook/Connection_manager.h"
 #include "config/XMLConfig.h"
 #include "dialogs/SendingForm.h"
 #include "dialogs/show_text_form.h"
 #include "lang/lang_res.h"
 #include "platform/Folders.h"
-#include "program/Unit1.h"
-#include "program/zelmont_box.h"
-#include "qt_wait.h"
-#include "scripted_user.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,7 +21,6 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -35,59 +30,27 @@
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 
 namespace {
 
-class SettingsTest : public ::testing::Test {
+// The window is shown once the tests' language is chosen: the window's own start speaks Russian.
+class SettingsTest : public ProgramTest<> {
 protected:
+    SettingsTest() : ProgramTest(TWindowAtStart::Hidden) {}
     void SetUp() override {
-        Form = std::make_unique<TForm1>();
+        ProgramTest::SetUp();
         SelectLanguage(LangEnglish);
-        Box = Form->Controller();
-        auto user = std::make_unique<ScriptedUser>();
-        User = user.get();
-        Box->Prompts = std::move(user);
         Dialog = Box->SettingsForm;
         Form->show();
     }
     void TearDown() override {
-        Box = nullptr;
-        Form.reset();
-        if (Sim)
-            Sim->stop();
+        ProgramTest::TearDown();
         SelectLanguage(LangRussian);
     }
     void Connect() {
-        Log = Dir.path().toStdString() + "/sim.log";
-        Sim = std::make_unique<SimProcess>(std::vector<std::string>{"--log", Log});
-        ASSERT_GT(Sim->port(), 0);
-        ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), true, "kvtp", "root"));
-        ASSERT_TRUE(
-            WaitUntil([&] { return Box->ConnectionState == csReady && Box->Count() == 4; }));
-    }
-    // The command lines the simulator received, login lines and connection events left out.
-    std::vector<std::string> Received() {
-        std::vector<std::string> lines;
-        std::ifstream in(Log);
-        for (std::string line; std::getline(in, line);) {
-            std::istringstream fields(line);
-            std::string ms, connection, text;
-            fields >> ms >> connection;
-            std::getline(fields >> std::ws, text);
-            if (!text.empty() && text.front() != '<' && text != "root" && text != "kvtp")
-                lines.push_back(text);
-        }
-        return lines;
-    }
-    bool WasSent(const std::string& command) {
-        for (const std::string& line : Received())
-            if (line == command)
-                return true;
-        return false;
-    }
-    bool WaitSent(const std::string& command) {
-        return WaitUntil([&] { return WasSent(command); });
+        StartSim();
+        ProgramTest::Connect(true);
+        ASSERT_TRUE(WaitUntil([&] { return Box->Count() == 4; }));
     }
     int Fire(int code, std::string text = {}) {
         Box->ExecuteSettingsCommand(Dialog, code, text);
@@ -95,13 +58,7 @@ protected:
         return code;
     }
 
-    QTemporaryDir Dir;
-    std::unique_ptr<TForm1> Form;
-    TZelmont_box* Box = nullptr;
     TSettingsForm* Dialog = nullptr;
-    ScriptedUser* User = nullptr;
-    std::unique_ptr<SimProcess> Sim;
-    std::string Log;
     std::string LastText;
 };
 
@@ -321,9 +278,7 @@ TEST_F(SettingsTest, CleaningAndFirmware) {
     EXPECT_TRUE(User->Asked.empty());
 
     const QString firmware = Dir.path() + "/fw.bin";
-    {
-        std::ofstream(firmware.toStdString(), std::ios::binary) << "firmware bytes";
-    }
+    { std::ofstream(firmware.toStdString(), std::ios::binary) << "firmware bytes"; }
     User->Files = {firmware};
     EXPECT_EQ(Fire(scFirmware), 1);
     EXPECT_EQ(User->Informed.back(), "File uploaded successfully");

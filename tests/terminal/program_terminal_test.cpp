@@ -4,14 +4,10 @@
 #include "../program/program_test_main.h"
 #include "terminal/TerminalPage.h"
 
-#include "../program/qt_wait.h"
-#include "../program/scripted_user.h"
-#include "../sim/sim_harness.h"
+#include "../program/program_fixture.h"
 #include "addressbook/Connection_manager.h"
 #include "lang/lang_res.h"
 #include "platform/Folders.h"
-#include "program/Unit1.h"
-#include "program/zelmont_box.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -19,33 +15,17 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace {
 
-class ProgramTerminalTest : public ::testing::Test {
+class ProgramTerminalTest : public ProgramTest<> {
 protected:
     void SetUp() override {
-        Form = std::make_unique<TForm1>();
-        Box = Form->Controller();
-        auto user = std::make_unique<ScriptedUser>();
-        User = user.get();
-        Box->Prompts = std::move(user);
+        ProgramTest::SetUp();
         Dialog = Box->SettingsForm;
-        Form->show();
-        Log = Dir.path().toStdString() + "/sim.log";
-        Sim = std::make_unique<SimProcess>(std::vector<std::string>{"--log", Log});
-        ASSERT_GT(Sim->port(), 0);
-        ASSERT_TRUE(Box->OpenConnection("127.0.0.1", Sim->port(), false, "kvtp", "root"));
-        ASSERT_TRUE(WaitUntil([&] { return Box->ConnectionState == csReady; }));
-    }
-    void TearDown() override {
-        Box = nullptr;
-        Form.reset();
-        Sim->stop();
+        StartSim();
+        Connect(false);
     }
     QPlainTextEdit* Output() { return Dialog->Terminal()->Output(); }
     QLineEdit* Input() { return Dialog->Terminal()->Input(); }
@@ -57,22 +37,8 @@ protected:
         QKeyEvent press(QEvent::KeyPress, key, mods);
         QApplication::sendEvent(target, &press);
     }
-    int SimLogCount(const std::string& text) {
-        std::ifstream in(Log);
-        int n = 0;
-        for (std::string line; std::getline(in, line);)
-            n += line.size() >= text.size() &&
-                 line.compare(line.size() - text.size(), text.size(), text) == 0;
-        return n;
-    }
 
-    QTemporaryDir Dir;
-    std::unique_ptr<TForm1> Form;
-    TZelmont_box* Box = nullptr;
     TSettingsForm* Dialog = nullptr;
-    ScriptedUser* User = nullptr;
-    std::unique_ptr<SimProcess> Sim;
-    std::string Log;
 };
 
 TEST_F(ProgramTerminalTest, ConsoleOnTheConnectedDetectorClosedByEscape) {
@@ -92,7 +58,7 @@ TEST_F(ProgramTerminalTest, ConsoleOnTheConnectedDetectorClosedByEscape) {
     Key(Input(), Qt::Key_Escape);
     EXPECT_FALSE(Dialog->isVisible());
     EXPECT_EQ(Dialog->TerminalHandle, 0);
-    EXPECT_TRUE(WaitUntil([&] { return SimLogCount("<closed by client>") == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return EventsOf("<closed by client>") == 1; }));
 }
 
 TEST_F(ProgramTerminalTest, ReopeningOnTheTerminalTabConnectsToTheCurrentDetector) {
@@ -109,7 +75,7 @@ TEST_F(ProgramTerminalTest, ReopeningOnTheTerminalTabConnectsToTheCurrentDetecto
     Box->MainMenuClick(TMenuCommand::Settings, false);
     ASSERT_TRUE(WaitUntil([&] { return Dialog->TerminalHandle != 0 && Input()->isVisible(); }));
     EXPECT_EQ(Dialog->TerminalPort, other.port());
-    EXPECT_EQ(SimLogCount("<connected>"), 2); // the main connection and the first console only
+    EXPECT_EQ(EventsOf("<connected>"), 2); // the main connection and the first console only
     EXPECT_TRUE(User->Informed.empty());
     Dialog->close();
 }
