@@ -1,6 +1,7 @@
 #include "addressbook/Connection_manager.h"
 #include "platform/Folders.h"
 #include "lang/lang_res.h"
+#include "../program/threads_at_exit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -322,6 +323,7 @@ int main(int argc, char** argv) {
     qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());
     InitFolders();
     SelectLanguage(LangEnglish);
+    TThreadsGoneAtExit threads;
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -4,6 +4,7 @@
 #include "dialogs/progress_form.h"
 #include "dialogs/show_text_form.h"
 #include "lang/lang_res.h"
+#include "../program/threads_at_exit.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -160,6 +161,7 @@ int main(int argc, char** argv) {
     // Headless also when ctest lists the tests, which runs us without the test's environment.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    TThreadsGoneAtExit threads;
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -3,6 +3,7 @@
 //   xvfb-run -a frameview_harness out.png   (or QT_QPA_PLATFORM=offscreen)
 
 #include "zones/TFImageHelper2.h"
+#include "../program/threads_at_exit.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -12,6 +13,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    TThreadsGoneAtExit threads;
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("view.png");
     QWidget form;

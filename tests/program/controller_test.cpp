@@ -7,6 +7,7 @@
 #include "addressbook/Connection_manager.h"
 #include "lang/lang_res.h"
 #include "zones/mm_timer.h"
+#include "threads_at_exit.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -424,6 +425,7 @@ TEST(MainWindow, IniPathAndTitleBar) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    TThreadsGoneAtExit threads;
     QApplication app(argc, argv);
     // No hosts.ini in the test's folder must not stop the suite on a modal box.
     TConnect_manager::MessageHook = [](const QString&) {};

@@ -6,6 +6,7 @@
 #include "addressbook/Connection_manager.h"
 #include "lang/lang_res.h"
 #include "platform/Folders.h"
+#include "threads_at_exit.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -14,6 +15,7 @@
 inline int RunProgramTests(int argc, char** argv, int language) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    TThreadsGoneAtExit threads;
     QApplication app(argc, argv);
     TConnect_manager::MessageHook = [](const QString&) {};
     QTemporaryDir data;

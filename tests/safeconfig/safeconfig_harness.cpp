@@ -5,6 +5,7 @@
 //     'safeconfig_harness PORT changes & sleep 8; import -window root changes.png; wait'
 // The history goes to $KERVOLA_DATA_DIR/history. The program runs for 20 seconds.
 #include "../program/qt_wait.h"
+#include "../program/threads_at_exit.h"
 #include "addressbook/Connection_manager.h"
 #include "dialogs/SendingForm.h"
 #include "lang/lang_res.h"
@@ -26,6 +27,7 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
+    TThreadsGoneAtExit threads;
     QApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: safeconfig_harness PORT changes|history [en]\n");

@@ -6,6 +6,7 @@
 #include "../sim/sim_harness.h"
 #include "lang/lang_res.h"
 #include "platform/Folders.h"
+#include "../program/threads_at_exit.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -230,6 +231,7 @@ TEST_F(TerminalTest, OutputOverTheLimitIsClearedAtTheNextNotice) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    TThreadsGoneAtExit threads;
     QApplication app(argc, argv);
     QTemporaryDir data;
     qputenv("KERVOLA_DATA_DIR", data.path().toUtf8());

@@ -1,4 +1,5 @@
 #include "zones/QuadDrawing.h"
+#include "../program/threads_at_exit.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -195,6 +196,7 @@ TEST(DrawGuides, EdgesExtendAcrossTheView) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    TThreadsGoneAtExit threads;
     QGuiApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
