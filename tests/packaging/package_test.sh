@@ -16,6 +16,9 @@ fail() {
     failures=$((failures + 1))
 }
 
+for tool in lintian appstreamcli; do
+    command -v $tool >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
+done
 arch=$(dpkg --print-architecture)
 # A folder of its own keeps the staging tree apart from a `make package` running at the same time.
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 ||
@@ -50,13 +53,15 @@ dpkg-deb -x "$deb" "$out/root"
 usr=$out/root/usr
 # Every binary stripped (a package of debugging builds would be ten times the size), and no run
 # path but the one to the package's own library.
+# shellcheck disable=SC2016 # the loader expands $ORIGIN, not the shell
+own_path='$ORIGIN/../lib'
 for elf in "$usr"/bin/* "$usr"/lib/libzelmont_lib.so.*; do
     [ -L "$elf" ] && continue
     name=${elf#"$out/root"}
     file "$elf" | grep -q 'not stripped' && fail "$name is not stripped"
     runpath=$(readelf -d "$elf" | sed -n 's/.*(R\(UN\)\{0,1\}PATH).*\[\(.*\)\]/\2/p')
     case $name in
-    /usr/bin/*) [ -z "$runpath" ] || [ "$runpath" = '$ORIGIN/../lib' ] || fail "$name runs with the path $runpath" ;;
+    /usr/bin/*) [ -z "$runpath" ] || [ "$runpath" = "$own_path" ] || fail "$name runs with the path $runpath" ;;
     *) [ -z "$runpath" ] || fail "$name runs with the path $runpath" ;;
     esac
 done
@@ -91,7 +96,7 @@ out_as=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli 
 grep -Eq '^[EW]: ' <<<"$out_as" && fail "appstreamcli validate warns: $out_as"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo lacks the release $version"
 listed=$(sed -n 's|.*<binary>\(.*\)</binary>.*|\1|p' "$metainfo" | sort | tr '\n' ' ')
-installed=$(ls "$usr/bin" | sort | tr '\n' ' ')
+installed=$(find "$usr/bin" -mindepth 1 -printf '%f\n' | sort | tr '\n' ' ')
 [ "$listed" = "$installed" ] || fail "the metainfo provides '$listed', the package has '$installed'"
 shots=0
 while read -r width height url; do
