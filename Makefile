@@ -48,7 +48,7 @@ demo: build
 bench: build
 	scripts/bench.sh
 
-# The Debian package of the normal build: build/kervola_VERSION_ARCH.deb.
+# The Debian package of the normal build: build/kervola_VERSION-REVISION_ARCH.deb.
 package: build
 	cmake --build build --target package
 

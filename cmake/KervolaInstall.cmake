@@ -6,6 +6,11 @@ set(KERVOLA_INSTALL_LIBDIR lib)
 set(KERVOLA_INSTALL_INCLUDEDIR include)
 set(KERVOLA_INSTALL_DOCDIR share/kervola)
 set(KERVOLA_INSTALL_MANDIR share/man/man1)
+# The Debian package's own revision after the program's version (5.01-1); it starts again at 1
+# with each new version and counts changes to the package alone. packaging/debian/changelog
+# begins with this version.
+set(KERVOLA_DEBIAN_REVISION 1)
+set(KERVOLA_DEBIAN_VERSION ${PROJECT_VERSION}-${KERVOLA_DEBIAN_REVISION})
 
 # The version every program prints with --version.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/kervola_version.h.in

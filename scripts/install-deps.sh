@@ -3,14 +3,14 @@
 set -euo pipefail
 packages=(
     cmake g++ make pkg-config ninja-build
-    qt6-base-dev
+    qt6-base-dev qt6-svg-dev
     libboost-dev libboost-system-dev libboost-thread-dev libboost-date-time-dev
     libturbojpeg0-dev
     libavcodec-dev libswscale-dev libavutil-dev libavformat-dev ffmpeg
     googletest libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick poppler-utils x11-utils
-    dpkg-dev fakeroot file man-db desktop-file-utils
+    dpkg-dev fakeroot file man-db desktop-file-utils lintian appstream
     locales
 )
 missing=()

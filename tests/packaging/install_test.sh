@@ -21,12 +21,15 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --
 
 # Every path of the layout, as the package and the README promise it.
 for path in bin/Kervola2 bin/kervola-cli bin/zelmont-sim bin/zelmont-term \
-    lib/libzelmont_lib.so include/zelmont_lib.h \
+    lib/libzelmont_lib.so lib/libzelmont_lib.so.${version%%.*} include/zelmont_lib.h \
     share/kervola/help.pdf share/kervola/triggers.pdf \
     share/applications/kervola.desktop share/icons/hicolor/scalable/apps/kervola.svg \
+    share/icons/hicolor/48x48/apps/kervola.png share/metainfo/kervola.metainfo.xml \
     share/bash-completion/completions/kervola-cli; do
     [ -f "$prefix/$path" ] || fail "$path is not installed"
 done
+# The copyright, changelog and lintian overrides are the Debian package's, not a prefix's.
+[ -e "$prefix/share/lintian" ] && fail "a plain install holds the package's lintian overrides"
 # Build helpers and static libraries stay out.
 for stray in $(cd "$prefix" && find . -name '*.a' -o -name mkpdf -o -name '*_test' -o -name '*bench*'); do
     fail "$stray should not be installed"
@@ -100,6 +103,21 @@ ls "$prefix"/share/icons/hicolor/*/apps/"$icon".* >/dev/null 2>&1 || fail "Icon=
 printf '#include <zelmont_lib.h>\nint main(void) { DATA_RECORD r; return (int)sizeof r; }\n' >"$prefix/use.c"
 cc -std=c99 -Wall -Werror -fsyntax-only -I"$prefix/include" "$prefix/use.c" || fail "the header does not compile as C"
 c++ -x c++ -Wall -Werror -fsyntax-only -I"$prefix/include" "$prefix/use.c" || fail "the header does not compile as C++"
+
+# A program linked as pkg-config says records the SONAME, so it finds the library of the same
+# major version, and the library loads and answers.
+pc=$(find "$prefix/lib" -name zelmont_lib.pc)
+if [ -z "$pc" ]; then
+    fail "zelmont_lib.pc is not installed"
+else
+    printf '#include <zelmont_lib.h>\nint main(void) { DATA_RECORD r = {0}; return ZelmontClean(&r) != 1; }\n' >"$prefix/link.c"
+    flags=$(PKG_CONFIG_PATH=${pc%/*} pkg-config --cflags --libs zelmont_lib) || fail "pkg-config zelmont_lib"
+    # shellcheck disable=SC2086 # the flags are words
+    cc -std=c99 -Wall -Werror "$prefix/link.c" -o "$prefix/link" $flags || fail "linking as pkg-config says: $flags"
+    needed=$(readelf -d "$prefix/link" 2>/dev/null | sed -n 's/.*(NEEDED).*\[\(libzelmont.*\)\]/\1/p')
+    [ "$needed" = "libzelmont_lib.so.${version%%.*}" ] || fail "a linked program needs '$needed'"
+    out=$(clean LD_LIBRARY_PATH="$prefix/lib" "$prefix/link" 2>&1) || fail "the linked program: $out"
+fi
 
 [ $failures -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
 echo "install into a prefix: all checks passed"
