@@ -38,7 +38,8 @@ const std::string TimeSetHelp = WithConnection(
     "alone at midnight) and prints the reply line.");
 const std::string NetworkGetHelp = WithConnection(
     "usage: kervola-cli network get [--json] CONNECTION",
-    "Sends \"gn\" and \"gn ntp\" and prints \"address A\", \"netmask M\", \"gateway G\", \"dns D\"\n"
+    "Sends \"gn\" and \"gn ntp\" and prints \"address A\", \"netmask M\", \"gateway G\", "
+    "\"dns D\"\n"
     "(those the detector reports), then \"ntp S1,S2,...\".\n"
     "  --json                       one JSON object: address, netmask, gateway, dns (null when\n"
     "                               the detector reports none) and ntp (an array of servers)\n");
@@ -451,9 +452,11 @@ int RunSettings(std::vector<std::string>& args) {
 void AddAdminCommands(std::vector<TCliCommand>& table) {
     table.push_back({{"time", "get"}, "read the detector's clock", TimeGetHelp, RunTimeGet, true});
     table.push_back({{"time", "set"}, "set the detector's clock", TimeSetHelp, RunTimeSet});
-    table.push_back(
-        {{"network", "get"}, "read the detector's network settings", NetworkGetHelp, RunNetworkGet,
-         true});
+    table.push_back({{"network", "get"},
+                     "read the detector's network settings",
+                     NetworkGetHelp,
+                     RunNetworkGet,
+                     true});
     table.push_back({{"reboot", "app"}, "fast reboot of the detector", RebootHelp,
                      [](std::vector<std::string>& a) { return SimpleCommand(a, RebootHelp, "rb app"); }});
     table.push_back({{"reboot", "sys"}, "complete reboot of the detector", RebootHelp,
@@ -465,6 +468,9 @@ void AddAdminCommands(std::vector<TCliCommand>& table) {
                      RunConfigGet});
     table.push_back({{"config", "put"}, "upload a configuration into the detector", ConfigPutHelp,
                      RunConfigPut});
-    table.push_back({{"settings"}, "the settings dialog's view of a configuration file, or change it",
-                     SettingsHelp, RunSettings, true});
+    table.push_back({{"settings"},
+                     "the settings dialog's view of a configuration file, or change it",
+                     SettingsHelp,
+                     RunSettings,
+                     true});
 }

@@ -44,7 +44,11 @@ int WriteDiffJson(const std::string& nameA, const std::string& nameB, const std:
     answer.Key("same").Bool(a == b).Key("line_ends_only").Bool(a != b && hunks.empty());
     answer.Key("hunks").BeginArray();
     for (const TDiffHunk& h : hunks) {
-        answer.BeginObject().Key("old_start").Number(h.OldStart).Key("old_count").Number(h.OldCount);
+        answer.BeginObject()
+            .Key("old_start")
+            .Number(h.OldStart)
+            .Key("old_count")
+            .Number(h.OldCount);
         answer.Key("new_start").Number(h.NewStart).Key("new_count").Number(h.NewCount);
         answer.Key("lines").BeginArray();
         for (const TDiffLine& line : h.Lines) {
@@ -94,5 +98,7 @@ int RunConfigDiff(std::vector<std::string>& args) {
 void AddConfigDiffCommands(std::vector<TCliCommand>& table) {
     table.push_back({{"config", "diff"},
                      "show the line difference of two configuration files",
-                     ConfigDiffHelp, RunConfigDiff, true});
+                     ConfigDiffHelp,
+                     RunConfigDiff,
+                     true});
 }

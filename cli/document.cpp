@@ -50,7 +50,10 @@ void WriteZonesJson(const TQuadList& zones) {
     for (int i = 0; i < zones.Count(); ++i) {
         answer.BeginObject().Key("id").String(zones.Quad(i)->Id).Key("corners").BeginArray();
         for (const TFloatPoint& p : zones.Quad(i)->Points)
-            answer.BeginArray().Number(StoredCoordinate(p.X)).Number(StoredCoordinate(p.Y)).EndArray();
+            answer.BeginArray()
+                .Number(StoredCoordinate(p.X))
+                .Number(StoredCoordinate(p.Y))
+                .EndArray();
         answer.EndArray().EndObject();
     }
     answer.EndArray();
@@ -156,6 +159,7 @@ void AddDocumentCommands(std::vector<TCliCommand>& table) {
                      [](std::vector<std::string>& args) { return RunXml(args); }});
     table.push_back({{"config"},
                      "list the sensor zones of a configuration file, or write the default one",
-                     ConfigHelp, [](std::vector<std::string>& args) { return RunConfig(args); },
+                     ConfigHelp,
+                     [](std::vector<std::string>& args) { return RunConfig(args); },
                      true});
 }

@@ -292,8 +292,11 @@ void AddFleetCommands(std::vector<TCliCommand>& table) {
                      StatusHelp,
                      RunStatus,
                      true});
-    table.push_back(
-        {{"fleet", "backup"}, "save the configuration of every detector", BackupHelp, RunBackup, true});
+    table.push_back({{"fleet", "backup"},
+                     "save the configuration of every detector",
+                     BackupHelp,
+                     RunBackup,
+                     true});
     table.push_back(
         {{"fleet", "time-sync"}, "set the clocks that drifted", TimeSyncHelp, RunTimeSync, true});
     table.push_back({{"fleet", "data-download"},

@@ -10,16 +10,17 @@
 namespace {
 
 const std::string HistoryListHelp =
-    std::string("usage: kervola-cli history list [--json] CONNECTION\n"
-                "\n"
-                "Prints one line per configuration the program kept for the detector (every one\n"
-                "read from it and every upload it confirmed), oldest first: local time, \"read\" or\n"
-                "\"sent\", size in bytes, number of sensors and the file, separated by tabs. The\n"
-                "files lie in history/ in the data folder; nothing is sent to the detector.\n"
-                "  --json                       a JSON array, one object per configuration: time\n"
-                "                               (ISO 8601 with the offset), kind, bytes, sensors\n"
-                "                               and file\n"
-                "\n") +
+    std::string(
+        "usage: kervola-cli history list [--json] CONNECTION\n"
+        "\n"
+        "Prints one line per configuration the program kept for the detector (every one\n"
+        "read from it and every upload it confirmed), oldest first: local time, \"read\" or\n"
+        "\"sent\", size in bytes, number of sensors and the file, separated by tabs. The\n"
+        "files lie in history/ in the data folder; nothing is sent to the detector.\n"
+        "  --json                       a JSON array, one object per configuration: time\n"
+        "                               (ISO 8601 with the offset), kind, bytes, sensors\n"
+        "                               and file\n"
+        "\n") +
     ConnectionHelp;
 
 int RunHistoryList(std::vector<std::string>& args) {
@@ -63,5 +64,7 @@ int RunHistoryList(std::vector<std::string>& args) {
 void AddHistoryCommands(std::vector<TCliCommand>& table) {
     table.push_back({{"history", "list"},
                      "list the configurations kept for a detector (read and sent)",
-                     HistoryListHelp, RunHistoryList, true});
+                     HistoryListHelp,
+                     RunHistoryList,
+                     true});
 }
