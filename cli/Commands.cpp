@@ -20,10 +20,6 @@ void SetJsonAnswers(bool on) {
     JsonMode = on;
 }
 
-bool JsonAnswers() {
-    return JsonMode;
-}
-
 void WriteJson(const TJsonWriter& json) {
     if (Answered)
         return;

@@ -39,7 +39,6 @@ void AddFleetCommands(std::vector<TCliCommand>& table);
 // also answers {"ok": false, "error": ...} on standard output, so a script that parses standard
 // output always gets JSON.
 void SetJsonAnswers(bool on);
-bool JsonAnswers();
 // The command's one JSON answer on standard output.
 void WriteJson(const TJsonWriter& json);
 // Under --json, the failure object on standard output; nothing otherwise. Only the first answer
