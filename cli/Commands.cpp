@@ -9,13 +9,41 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+bool JsonMode = false;
+bool Answered = false;
+
+} // namespace
+
+void SetJsonAnswers(bool on) {
+    JsonMode = on;
+}
+
+void WriteJson(const TJsonWriter& json) {
+    if (Answered)
+        return;
+    Answered = true;
+    WriteBytes(json.Text());
+}
+
+void JsonFailure(const std::string& error) {
+    if (!JsonMode)
+        return;
+    TJsonWriter json;
+    json.BeginObject().Key("ok").Bool(false).Key("error").String(error).EndObject();
+    WriteJson(json);
+}
+
 int Usage(const std::string& help, const std::string& problem) {
     std::cerr << "kervola-cli: " << problem << "\n\n" << help;
+    JsonFailure(problem);
     return ExitUsage;
 }
 
 int Fail(const std::string& who, const std::string& what) {
     std::cerr << "kervola-cli: " << who << ": " << what << "\n";
+    JsonFailure(who + ": " + what);
     return ExitFailure;
 }
 

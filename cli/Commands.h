@@ -3,6 +3,8 @@
 // and failure lines, whole-file reads and writes. Each command group lives in a file of its own
 // and adds its rows through an Add...Commands function called from main.cpp.
 
+#include "platform/JsonWriter.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@ struct TCliCommand {
     std::string Help;               // the text of "WORDS --help"
     // The arguments after the command words; the handler returns the exit code.
     std::function<int(std::vector<std::string>&)> Run;
+    // Takes --json: answers with one JSON document on standard output (marked in the main help).
+    bool Json = false;
 };
 
 void AddDocumentCommands(std::vector<TCliCommand>& table);
@@ -30,6 +34,16 @@ void AddZonesCommands(std::vector<TCliCommand>& table);
 void AddConfigDiffCommands(std::vector<TCliCommand>& table);
 void AddHostsCommands(std::vector<TCliCommand>& table);
 void AddFleetCommands(std::vector<TCliCommand>& table);
+
+// Set by the dispatcher when a command that takes --json was given it: from then on a failure
+// also answers {"ok": false, "error": ...} on standard output, so a script that parses standard
+// output always gets JSON.
+void SetJsonAnswers(bool on);
+// The command's one JSON answer on standard output.
+void WriteJson(const TJsonWriter& json);
+// Under --json, the failure object on standard output; nothing otherwise. Only the first answer
+// of a run is written, so standard output never holds two documents.
+void JsonFailure(const std::string& error);
 
 // "kervola-cli: PROBLEM", a blank line and the help text on standard error; exit code 2.
 int Usage(const std::string& help, const std::string& problem);

@@ -13,9 +13,12 @@
 #include "safeconfig/HistoryStore.h"
 #include "settings/SettingsValues.h"
 
+#include <algorithm>
+#include <charconv>
 #include <ctime>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -24,16 +27,22 @@ std::string WithConnection(const std::string& usage, const std::string& text) {
 }
 
 const std::string TimeGetHelp = WithConnection(
-    "usage: kervola-cli time get CONNECTION",
-    "Sends \"gt\" and prints the detector's time as the program reads it from the reply.");
+    "usage: kervola-cli time get [--json] CONNECTION",
+    "Sends \"gt\" and prints the detector's time as the program reads it from the reply.\n"
+    "  --json                       one JSON object: time (the detector's clock read as this\n"
+    "                               machine's local time, ISO 8601 with its offset; null when\n"
+    "                               the reply holds no valid time) and text (the time as sent)\n");
 const std::string TimeSetHelp = WithConnection(
     "usage: kervola-cli time set (TEXT | --now) CONNECTION",
     "Sends \"st t=TEXT\" (with --now: the PC's local time as \"yyyy-MM-dd hh:mm:ss\", the date\n"
     "alone at midnight) and prints the reply line.");
 const std::string NetworkGetHelp = WithConnection(
-    "usage: kervola-cli network get CONNECTION",
-    "Sends \"gn\" and \"gn ntp\" and prints \"address A\", \"netmask M\", \"gateway G\", \"dns D\"\n"
-    "(those the detector reports), then \"ntp S1,S2,...\".");
+    "usage: kervola-cli network get [--json] CONNECTION",
+    "Sends \"gn\" and \"gn ntp\" and prints \"address A\", \"netmask M\", \"gateway G\", "
+    "\"dns D\"\n"
+    "(those the detector reports), then \"ntp S1,S2,...\".\n"
+    "  --json                       one JSON object: address, netmask, gateway, dns (null when\n"
+    "                               the detector reports none) and ntp (an array of servers)\n");
 const std::string RebootHelp = WithConnection(
     "usage: kervola-cli reboot (app | sys) CONNECTION",
     "Sends \"rb app\" (fast reboot) or \"rb sys\" (complete reboot). The connection to the\n"
@@ -61,7 +70,7 @@ const std::string ConfigPutHelp = WithConnection(
     "cannot be written is told on standard error and does not fail the command.\n"
     "  --no-history                 keep nothing in the history\n");
 const std::string SettingsHelp =
-    "usage: kervola-cli settings FILE\n"
+    "usage: kervola-cli settings FILE [--json]\n"
     "       kervola-cli settings FILE --set KEY=VALUE ... [--out OUT]\n"
     "\n"
     "Without --set: prints the settings dialog's view of the configuration FILE, one key=value\n"
@@ -72,7 +81,12 @@ const std::string SettingsHelp =
     "jpegrate: low, mid, high; miles: 0 or 1; classes must pass the dialog's check; one or more\n"
     "trigger=TEXT replace the trigger list in order) and writes the document to OUT, or back to\n"
     "FILE through a temporary file. A value holding both ' and \" quotes is refused: the file\n"
-    "could not store it as given. Nothing is sent to a detector.\n";
+    "could not store it as given. Nothing is sent to a detector.\n"
+    "  --json   the listing as one JSON object with the keys above, \".\" made \"_\"\n"
+    "           (serial_port, ...): datainterval, jpegquality, tcpport, backup and\n"
+    "           serial_baudrate are numbers (null when the text stored is no whole number or\n"
+    "           is missing), miles is true or false, the others are texts (null when missing),\n"
+    "           and triggers is an array of the trigger texts.\n";
 
 // Takes the connection options; a usage exit code when they are wrong, else -1.
 int TakeTarget(std::vector<std::string>& args, const std::string& help, TSyncTarget& target) {
@@ -106,7 +120,22 @@ int SimpleCommand(std::vector<std::string>& args, const std::string& help,
     return SendCommand(target, command);
 }
 
+// The detector's clock text as this machine's local time, the way the program compares the two
+// clocks; a date alone is midnight, as the detector writes it then.
+std::optional<std::time_t> DetectorClock(std::string text) {
+    if (text.size() == 10)
+        text += " 00:00:00";
+    std::optional<std::tm> t = ParseDetectorTime(text);
+    if (!t)
+        return std::nullopt;
+    const std::time_t seconds = std::mktime(&*t);
+    if (seconds == static_cast<std::time_t>(-1))
+        return std::nullopt;
+    return seconds;
+}
+
 int RunTimeGet(std::vector<std::string>& args) {
+    const bool json = TakeFlag(args, "--json");
     TSyncTarget target;
     if (int usage = TakeTarget(args, TimeGetHelp, target); usage >= 0)
         return usage;
@@ -117,7 +146,19 @@ int RunTimeGet(std::vector<std::string>& args) {
         return Unreachable(target);
     if (reply.empty())
         return Fail(TargetName(target), "no answer to \"gt\"");
-    std::cout << ParseTimeReply(reply) << "\n";
+    const std::string text = ParseTimeReply(reply);
+    if (!json) {
+        std::cout << text << "\n";
+        return ExitOk;
+    }
+    TJsonWriter answer;
+    answer.BeginObject().Key("time");
+    if (const std::optional<std::time_t> clock = DetectorClock(text))
+        answer.Time(*clock);
+    else
+        answer.Null();
+    answer.Key("text").String(text).EndObject();
+    WriteJson(answer);
     return ExitOk;
 }
 
@@ -146,7 +187,14 @@ int RunTimeSet(std::vector<std::string>& args) {
     return ExitOk;
 }
 
+void OptionalText(TJsonWriter& json, const std::string& key,
+                  const std::optional<std::string>& value) {
+    json.Key(key);
+    value ? json.String(*value) : json.Null();
+}
+
 int RunNetworkGet(std::vector<std::string>& args) {
+    const bool json = TakeFlag(args, "--json");
     TSyncTarget target;
     if (int usage = TakeTarget(args, NetworkGetHelp, target); usage >= 0)
         return usage;
@@ -158,6 +206,20 @@ int RunNetworkGet(std::vector<std::string>& args) {
     if (network.empty())
         return Fail(TargetName(target), "no answer to \"gn\"");
     const TNetworkFields fields = ParseNetworkReply(network);
+    if (json) {
+        TJsonWriter answer;
+        answer.BeginObject();
+        OptionalText(answer, "address", fields.Address);
+        OptionalText(answer, "netmask", fields.Netmask);
+        OptionalText(answer, "gateway", fields.Gateway);
+        OptionalText(answer, "dns", fields.Dns);
+        answer.Key("ntp").BeginArray();
+        for (const std::string& s : ParseNtpReply(ntp))
+            answer.String(s);
+        answer.EndArray().EndObject();
+        WriteJson(answer);
+        return ExitOk;
+    }
     std::string out;
     if (fields.Address)
         out += "address " + *fields.Address + "\n";
@@ -294,7 +356,39 @@ int RunConfigPut(std::vector<std::string>& args) {
     return ExitOk;
 }
 
+// A whole number as scripts and the detector write it; nothing else around it.
+bool WholeNumber(const std::string& text, long long& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && ec == std::errc() && end == text.data() + text.size();
+}
+
+void WriteSettingsJson(const TXMLNode* top) {
+    TJsonWriter answer;
+    answer.BeginObject();
+    for (const TSettingsRow& row : SettingsRows(top)) {
+        std::string key = row.Key;
+        std::replace(key.begin(), key.end(), '.', '_');
+        answer.Key(key);
+        if (!row.Value) {
+            answer.Null();
+        } else if (row.Kind == TSettingKind::Flag) {
+            answer.Bool(*row.Value == "1");
+        } else if (row.Kind == TSettingKind::WholeNumber) {
+            long long number = 0;
+            WholeNumber(*row.Value, number) ? answer.Number(number) : answer.Null();
+        } else {
+            answer.String(*row.Value);
+        }
+    }
+    answer.Key("triggers").BeginArray();
+    for (const std::string& trigger : SettingsTriggers(top))
+        answer.String(trigger);
+    answer.EndArray().EndObject();
+    WriteJson(answer);
+}
+
 int RunSettings(std::vector<std::string>& args) {
+    const bool json = TakeFlag(args, "--json");
     std::string out, problem;
     const bool hasOut = TakeOption(args, "--out", out, problem);
     std::vector<std::pair<std::string, std::string>> sets;
@@ -312,6 +406,8 @@ int RunSettings(std::vector<std::string>& args) {
         return Usage(SettingsHelp, "settings needs exactly one FILE");
     if (hasOut && sets.empty())
         return Usage(SettingsHelp, "--out goes with --set");
+    if (json && !sets.empty())
+        return Usage(SettingsHelp, "--json goes with the listing, not with --set");
     const std::string& file = args[0];
     TXMLConfig config;
     if (!config.LoadFromFile(file)) {
@@ -337,6 +433,10 @@ int RunSettings(std::vector<std::string>& args) {
             return Usage(SettingsHelp, refused);
     }
     StoreToDocument(values, config.TopNode.get());
+    if (json) {
+        WriteSettingsJson(config.TopNode.get());
+        return ExitOk;
+    }
     if (sets.empty()) {
         WriteBytes(SettingsListing(config.TopNode.get()));
         return ExitOk;
@@ -350,10 +450,13 @@ int RunSettings(std::vector<std::string>& args) {
 } // namespace
 
 void AddAdminCommands(std::vector<TCliCommand>& table) {
-    table.push_back({{"time", "get"}, "read the detector's clock", TimeGetHelp, RunTimeGet});
+    table.push_back({{"time", "get"}, "read the detector's clock", TimeGetHelp, RunTimeGet, true});
     table.push_back({{"time", "set"}, "set the detector's clock", TimeSetHelp, RunTimeSet});
-    table.push_back(
-        {{"network", "get"}, "read the detector's network settings", NetworkGetHelp, RunNetworkGet});
+    table.push_back({{"network", "get"},
+                     "read the detector's network settings",
+                     NetworkGetHelp,
+                     RunNetworkGet,
+                     true});
     table.push_back({{"reboot", "app"}, "fast reboot of the detector", RebootHelp,
                      [](std::vector<std::string>& a) { return SimpleCommand(a, RebootHelp, "rb app"); }});
     table.push_back({{"reboot", "sys"}, "complete reboot of the detector", RebootHelp,
@@ -365,6 +468,9 @@ void AddAdminCommands(std::vector<TCliCommand>& table) {
                      RunConfigGet});
     table.push_back({{"config", "put"}, "upload a configuration into the detector", ConfigPutHelp,
                      RunConfigPut});
-    table.push_back({{"settings"}, "the settings dialog's view of a configuration file, or change it",
-                     SettingsHelp, RunSettings});
+    table.push_back({{"settings"},
+                     "the settings dialog's view of a configuration file, or change it",
+                     SettingsHelp,
+                     RunSettings,
+                     true});
 }

@@ -13,9 +13,10 @@ std::string WithConnection(const std::string& usage, const std::string& text) {
 }
 
 const std::string LevelHelp = WithConnection(
-    "usage: kervola-cli cleaning level CONNECTION",
+    "usage: kervola-cli cleaning level [--json] CONNECTION",
     "Sends \"gg\" and prints the cleaning liquid's level: \"high\", \"low\", or \"unknown\" when\n"
-    "the detector gives no level. Exit 1 when the detector cannot be reached.");
+    "the detector gives no level. Exit 1 when the detector cannot be reached.\n"
+    "  --json                       one JSON object: level (high, low or unknown)\n");
 const std::string RunHelp = WithConnection(
     "usage: kervola-cli cleaning run A B C D CONNECTION",
     "Starts a cleaning run: sends \"cl A,B,C,D\" with A the pump start delay, B the brush start\n"
@@ -35,6 +36,7 @@ int TakeTarget(std::vector<std::string>& args, const std::string& help, TSyncTar
 }
 
 int RunLevel(std::vector<std::string>& args) {
+    const bool json = TakeFlag(args, "--json");
     TSyncTarget target;
     if (int usage = TakeTarget(args, LevelHelp, target); usage >= 0)
         return usage;
@@ -43,7 +45,14 @@ int RunLevel(std::vector<std::string>& args) {
     std::string reply;
     if (!Exchange(target, "gg", reply))
         return Fail(TargetName(target), "cannot reach the detector");
-    std::cout << CleaningLevel(CleaningStateFromReply(reply)).Word << "\n";
+    const std::string level = CleaningLevel(CleaningStateFromReply(reply)).Word;
+    if (!json) {
+        std::cout << level << "\n";
+        return ExitOk;
+    }
+    TJsonWriter answer;
+    answer.BeginObject().Key("level").String(level).EndObject();
+    WriteJson(answer);
     return ExitOk;
 }
 
@@ -69,7 +78,7 @@ int RunCleaning(std::vector<std::string>& args) {
 
 void AddCleaningCommands(std::vector<TCliCommand>& table) {
     table.push_back(
-        {{"cleaning", "level"}, "read the cleaning liquid's level", LevelHelp, RunLevel});
+        {{"cleaning", "level"}, "read the cleaning liquid's level", LevelHelp, RunLevel, true});
     table.push_back({{"cleaning", "run"},
                      "start a cleaning run with pump and brush timings",
                      RunHelp,

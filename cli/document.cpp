@@ -18,18 +18,46 @@ const char* const XmlHelp =
     "A file that does not parse prints 'XML error CODE at POS' and exits with 1.\n";
 
 const char* const ConfigHelp =
-    "usage: kervola-cli config FILE [--out OUT]\n"
+    "usage: kervola-cli config FILE [--out OUT] [--json]\n"
     "       kervola-cli config --default [--from TEXT] [--to TEXT]\n"
     "\n"
     "With FILE: loads the configuration, reads its sensor zones and prints one line per zone:\n"
     "the id, a blank and the eight corner numbers. With --out, saves the document (with the\n"
     "corners as in use) to OUT.\n"
+    "  --json   the zones as a JSON array, one object per zone: id (the document's text) and\n"
+    "           corners, four [x, y] pairs of numbers with \".\" whatever the locale\n"
     "With --default: writes the default document (from \"Kervola 5.01\", to \"ZELMONT_SF\"\n"
     "unless given) to standard output.\n";
 
 int DocumentError() {
-    std::cerr << "XML error " << XMLErrorCode << " at " << XMLErrorPos << "\n";
+    const std::string error =
+        "XML error " + std::to_string(XMLErrorCode) + " at " + std::to_string(XMLErrorPos);
+    std::cerr << error << "\n";
+    JsonFailure(error);
     return ExitFailure;
+}
+
+// A failure line of this file's own form, "kervola-cli: WHAT".
+int Failure(const std::string& what) {
+    std::cerr << "kervola-cli: " << what << "\n";
+    JsonFailure(what);
+    return ExitFailure;
+}
+
+void WriteZonesJson(const TQuadList& zones) {
+    TJsonWriter answer;
+    answer.BeginArray();
+    for (int i = 0; i < zones.Count(); ++i) {
+        answer.BeginObject().Key("id").String(zones.Quad(i)->Id).Key("corners").BeginArray();
+        for (const TFloatPoint& p : zones.Quad(i)->Points)
+            answer.BeginArray()
+                .Number(StoredCoordinate(p.X))
+                .Number(StoredCoordinate(p.Y))
+                .EndArray();
+        answer.EndArray().EndObject();
+    }
+    answer.EndArray();
+    WriteJson(answer);
 }
 
 int RunXml(const std::vector<std::string>& args) {
@@ -54,7 +82,7 @@ int RunXml(const std::vector<std::string>& args) {
 
 int RunConfig(const std::vector<std::string>& args) {
     std::string file, out, from = "Kervola 5.01", to = "ZELMONT_SF";
-    bool makeDefault = false, hasOut = false, hasFromTo = false;
+    bool makeDefault = false, hasOut = false, hasFromTo = false, json = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -63,6 +91,8 @@ int RunConfig(const std::vector<std::string>& args) {
             return ExitOk;
         } else if (a == "--default") {
             makeDefault = true;
+        } else if (a == "--json") {
+            json = true;
         } else if (a == "--out" || a == "--from" || a == "--to") {
             if (!hasValue)
                 return Usage(ConfigHelp, a + " needs a value");
@@ -85,6 +115,8 @@ int RunConfig(const std::vector<std::string>& args) {
     if (makeDefault) {
         if (!file.empty() || hasOut)
             return Usage(ConfigHelp, "--default takes no FILE and no --out");
+        if (json)
+            return Usage(ConfigHelp, "--json goes with FILE: --default writes a document");
         TXMLConfig config;
         config.CreateDefault(from, to);
         WriteBytes(config.AsText());
@@ -96,14 +128,19 @@ int RunConfig(const std::vector<std::string>& args) {
         return Usage(ConfigHelp, "--from and --to go with --default");
     TXMLConfig config;
     if (!config.LoadFromFile(file)) {
-        if (XMLErrorCode == 0) {
-            std::cerr << "kervola-cli: cannot open " << file << "\n";
-            return ExitFailure;
-        }
+        if (XMLErrorCode == 0)
+            return Failure("cannot open " + file);
         return DocumentError();
     }
     TQuadList zones;
     config.ReadSensors(zones);
+    if (json) {
+        // Saved first: a script gets the zones only when the saved file holds them too.
+        if (hasOut && !config.SaveToFile(out))
+            return Failure("cannot write " + out);
+        WriteZonesJson(zones);
+        return ExitOk;
+    }
     std::string listing;
     for (int i = 0; i < zones.Count(); ++i)
         listing += zones.Quad(i)->Id + " " + QuadToText(zones.Quad(i)->Points) + "\n";
@@ -122,5 +159,7 @@ void AddDocumentCommands(std::vector<TCliCommand>& table) {
                      [](std::vector<std::string>& args) { return RunXml(args); }});
     table.push_back({{"config"},
                      "list the sensor zones of a configuration file, or write the default one",
-                     ConfigHelp, [](std::vector<std::string>& args) { return RunConfig(args); }});
+                     ConfigHelp,
+                     [](std::vector<std::string>& args) { return RunConfig(args); },
+                     true});
 }

@@ -32,7 +32,8 @@ const std::string CommonHelp =
     "                   * ? [...], case-sensitive)\n"
     "  --jobs N         at most N detectors at once (1..1024, default 16)\n"
     "  --json           a JSON array, one object per detector: label, address, port, ok,\n"
-    "                   error (when not ok) and the command's keys\n"
+    "                   error (when not ok) and the command's keys; a run that cannot start\n"
+    "                   answers {\"ok\": false, \"error\": ...}\n"
     "\n"
     "Progress goes to standard error, then one row per detector in address-book order to\n"
     "standard output: label, address, outcome and the command's figures (a failed row shows\n"
@@ -289,13 +290,18 @@ void AddFleetCommands(std::vector<TCliCommand>& table) {
     table.push_back({{"fleet", "status"},
                      "firmware, clock drift and liquid level of every detector",
                      StatusHelp,
-                     RunStatus});
+                     RunStatus,
+                     true});
+    table.push_back({{"fleet", "backup"},
+                     "save the configuration of every detector",
+                     BackupHelp,
+                     RunBackup,
+                     true});
     table.push_back(
-        {{"fleet", "backup"}, "save the configuration of every detector", BackupHelp, RunBackup});
-    table.push_back(
-        {{"fleet", "time-sync"}, "set the clocks that drifted", TimeSyncHelp, RunTimeSync});
+        {{"fleet", "time-sync"}, "set the clocks that drifted", TimeSyncHelp, RunTimeSync, true});
     table.push_back({{"fleet", "data-download"},
                      "download the traffic data of every detector",
                      DataDownloadHelp,
-                     RunDataDownload});
+                     RunDataDownload,
+                     true});
 }

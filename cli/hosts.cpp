@@ -15,10 +15,13 @@
 
 namespace {
 
-const std::string ListHelp = "usage: kervola-cli hosts list\n"
+const std::string ListHelp = "usage: kervola-cli hosts list [--json]\n"
                              "\n"
                              "Prints the address book (hosts.ini in the data folder): label,\n"
-                             "address, port and created, in aligned columns after a header line.\n";
+                             "address, port and created, in aligned columns after a header line.\n"
+                             "  --json   a JSON array, one object per entry: label, address, port\n"
+                             "           and created (ISO 8601 with the offset; null when never\n"
+                             "           set)\n";
 const std::string AddHelp =
     "usage: kervola-cli hosts add LABEL ADDRESS [--port P] [--login L] [--password W]\n"
     "\n"
@@ -54,6 +57,7 @@ bool Save(const std::vector<THostRec>& records) {
 }
 
 int RunList(std::vector<std::string>& args) {
+    const bool json = TakeFlag(args, "--json");
     if (!args.empty())
         return Usage(ListHelp, "unexpected argument " + args[0]);
     std::vector<THostRec> records;
@@ -62,6 +66,19 @@ int RunList(std::vector<std::string>& args) {
         return ExitFailure;
     if (missing)
         return Fail(HostsPath(), "not found");
+    if (json) {
+        TJsonWriter answer;
+        answer.BeginArray();
+        for (const THostRec& r : records) {
+            answer.BeginObject().Key("label").String(r.Caption).Key("address").String(r.Address);
+            answer.Key("port").Number(r.Port).Key("created");
+            r.Created == 0 ? answer.Null() : answer.Time(r.Created);
+            answer.EndObject();
+        }
+        answer.EndArray();
+        WriteJson(answer);
+        return ExitOk;
+    }
     std::vector<std::vector<std::string>> rows{{"LABEL", "ADDRESS", "PORT", "CREATED"}};
     for (const THostRec& r : records)
         rows.push_back({r.Caption, r.Address, std::to_string(r.Port), FormatCreated(r.Created)});
@@ -191,7 +208,7 @@ int RunImport(std::vector<std::string>& args) {
 } // namespace
 
 void AddHostsCommands(std::vector<TCliCommand>& table) {
-    table.push_back({{"hosts", "list"}, "list the address book", ListHelp, RunList});
+    table.push_back({{"hosts", "list"}, "list the address book", ListHelp, RunList, true});
     table.push_back({{"hosts", "add"}, "add a detector to the address book", AddHelp, RunAdd});
     table.push_back(
         {{"hosts", "remove"}, "remove a detector from the address book", RemoveHelp, RunRemove});

@@ -41,9 +41,11 @@ std::string MainHelp(const std::vector<TCliCommand>& table) {
     for (const TCliCommand& c : table) {
         std::string words = "  " + Joined(c.Words);
         words.resize(std::max<size_t>(words.size() + 1, 24), ' ');
-        help += words + c.Summary + "\n";
+        help += words + c.Summary + (c.Json ? " [--json]" : "") + "\n";
     }
     help += "\nRun 'kervola-cli COMMAND --help' for a command's details.\n"
+            "Commands marked [--json] answer with one JSON document on standard output when given\n"
+            "--json; their help names its keys.\n"
             "Exit codes: 0 success, 1 failure (a document, file or detector), 2 usage error.\n";
     return help;
 }
@@ -104,5 +106,7 @@ int main(int argc, char** argv) {
         std::cout << command->Help;
         return ExitOk;
     }
+    // Known before the command reads its arguments, so that even a usage error answers in JSON.
+    SetJsonAnswers(command->Json && std::find(rest.begin(), rest.end(), "--json") != rest.end());
     return command->Run(rest);
 }

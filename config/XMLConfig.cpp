@@ -142,6 +142,10 @@ bool TextToQuad(const std::string& text, TQuadPoints& corners) {
     return true;
 }
 
+double StoredCoordinate(double v) {
+    return ParseCoordinate(FormatCoordinate(v, '.'));
+}
+
 std::string QuadToText(const TQuadPoints& corners) {
     const char sep = DecimalSeparator();
     std::string out;

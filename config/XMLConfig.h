@@ -13,6 +13,9 @@ void SetDecimalSeparator(char separator); // 0 goes back to the locale's
 
 bool TextToQuad(const std::string& text, TQuadPoints& corners);
 std::string QuadToText(const TQuadPoints& corners);
+// A coordinate rounded as QuadToText writes it (0.47000000000000003 is stored as 0.470), so a
+// reader that takes numbers sees the ones the document holds.
+double StoredCoordinate(double v);
 
 class TXMLConfig {
 public:

@@ -1,38 +1,10 @@
 #include "fleet/FleetReport.h"
 
+#include "platform/TextHelpers.h"
+
 #include <algorithm>
-#include <cstdio>
 
 namespace {
-
-// Length of the valid UTF-8 sequence at `p`, or 0 when the byte there starts none.
-size_t Utf8Length(const std::string& s, size_t p) {
-    const auto b = [&s](size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = b(p);
-    size_t n = 0;
-    unsigned min = 0;
-    unsigned code = 0;
-    if (c < 0x80)
-        return 1;
-    if (c >= 0xC2 && c <= 0xDF)
-        n = 2, min = 0x80, code = c & 0x1F;
-    else if (c >= 0xE0 && c <= 0xEF)
-        n = 3, min = 0x800, code = c & 0x0F;
-    else if (c >= 0xF0 && c <= 0xF4)
-        n = 4, min = 0x10000, code = c & 0x07;
-    else
-        return 0;
-    if (p + n > s.size())
-        return 0;
-    for (size_t i = 1; i < n; ++i) {
-        if ((b(p + i) & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (b(p + i) & 0x3F);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return n;
-}
 
 std::string ItemText(const TFleetItem& item) {
     switch (item.Kind) {
@@ -48,18 +20,21 @@ std::string ItemText(const TFleetItem& item) {
     return item.TextValue;
 }
 
-std::string ItemJson(const TFleetItem& item) {
+void WriteItem(TJsonWriter& json, const TFleetItem& item) {
     switch (item.Kind) {
     case TFleetItem::Number:
-        return std::to_string(item.NumberValue);
+        json.Number(item.NumberValue);
+        return;
     case TFleetItem::Flag:
-        return item.FlagValue ? "true" : "false";
+        json.Bool(item.FlagValue);
+        return;
     case TFleetItem::Null:
-        return "null";
+        json.Null();
+        return;
     case TFleetItem::Text:
         break;
     }
-    return JsonString(item.TextValue);
+    json.String(item.TextValue);
 }
 
 std::string Upper(std::string s) {
@@ -74,39 +49,8 @@ std::string Upper(std::string s) {
 size_t TextWidth(const std::string& bytes) {
     size_t width = 0;
     for (size_t p = 0; p < bytes.size(); ++width)
-        p += std::max<size_t>(1, Utf8Length(bytes, p));
+        p += std::max<size_t>(1, Utf8SequenceLength(bytes, p));
     return width;
-}
-
-std::string JsonString(const std::string& bytes) {
-    std::string out = "\"";
-    for (size_t p = 0; p < bytes.size();) {
-        const unsigned char c = static_cast<unsigned char>(bytes[p]);
-        const size_t n = Utf8Length(bytes, p);
-        if (n > 1) {
-            out.append(bytes, p, n);
-            p += n;
-            continue;
-        }
-        ++p;
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F || n == 0) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 std::string FleetTable(const std::vector<THostRec>& hosts, const std::vector<TFleetResult>& results,
@@ -157,19 +101,21 @@ std::string AlignColumns(const std::vector<std::vector<std::string>>& rows) {
 
 std::string FleetJson(const std::vector<THostRec>& hosts,
                       const std::vector<TFleetResult>& results) {
-    std::string out = "[";
+    TJsonWriter json;
+    json.BeginArray();
     for (size_t i = 0; i < hosts.size() && i < results.size(); ++i) {
         const TFleetResult& r = results[i];
-        out += i ? ",\n " : "\n ";
-        out += "{\"label\": " + JsonString(hosts[i].Caption) +
-               ", \"address\": " + JsonString(hosts[i].Address) +
-               ", \"port\": " + std::to_string(hosts[i].Port) +
-               ", \"ok\": " + (r.Ok ? "true" : "false");
+        json.BeginObject();
+        json.Key("label").String(hosts[i].Caption);
+        json.Key("address").String(hosts[i].Address);
+        json.Key("port").Number(hosts[i].Port);
+        json.Key("ok").Bool(r.Ok);
         if (!r.Ok)
-            out += ", \"error\": " + JsonString(r.Error);
+            json.Key("error").String(r.Error);
         for (const TFleetItem& item : r.Items)
-            out += ", " + JsonString(item.Key) + ": " + ItemJson(item);
-        out += "}";
+            WriteItem(json.Key(item.Key), item);
+        json.EndObject();
     }
-    return out + (hosts.empty() ? "]\n" : "\n]\n");
+    json.EndArray();
+    return json.Text();
 }

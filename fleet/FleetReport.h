@@ -4,6 +4,7 @@
 
 #include "addressbook/HostRecords.h"
 #include "fleet/FleetResult.h"
+#include "platform/JsonWriter.h"
 
 #include <string>
 #include <vector>
@@ -13,12 +14,8 @@
 std::string FleetTable(const std::vector<THostRec>& hosts, const std::vector<TFleetResult>& results,
                        const std::vector<std::string>& keys);
 // [{"label":..,"address":..,"port":..,"ok":..,"error":.. when not ok, the command's keys}, ...]
-// with one object per line.
+// with one object per line, through the system's JSON writer.
 std::string FleetJson(const std::vector<THostRec>& hosts, const std::vector<TFleetResult>& results);
-// A JSON string literal of bytes: valid UTF-8 passes, control characters are escaped, and a
-// byte that is not UTF-8 (an address book from a Windows-1251 machine) is taken as the
-// character of the same number, so nothing is lost.
-std::string JsonString(const std::string& bytes);
 // Rows of cells as lines: cells two blanks apart, each column padded to its widest cell counted
 // in characters of UTF-8 text. A row's last cell is not padded and does not widen its column, so
 // a long error text at the end of a row leaves the columns above it as they are.

@@ -83,3 +83,31 @@ int DaysInMonth(int year, int month) {
 bool IsCalendarDate(int year, int month, int day) {
     return day >= 1 && day <= DaysInMonth(year, month);
 }
+
+size_t Utf8SequenceLength(std::string_view text, size_t at) {
+    const auto b = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char c = b(at);
+    size_t n = 0;
+    unsigned min = 0;
+    unsigned code = 0;
+    if (c < 0x80)
+        return 1;
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2, min = 0x80, code = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF)
+        n = 3, min = 0x800, code = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4)
+        n = 4, min = 0x10000, code = c & 0x07;
+    else
+        return 0;
+    if (at + n > text.size())
+        return 0;
+    for (size_t i = 1; i < n; ++i) {
+        if ((b(at + i) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (b(at + i) & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return n;
+}

@@ -35,6 +35,10 @@ std::string Trimmed(std::string_view text, std::string_view blanks = AsciiBlanks
 std::string AsciiLower(std::string text);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
+// Bytes of the valid UTF-8 sequence that starts at `at` (1 for ASCII), or 0 when the byte there
+// starts none: a stray continuation byte, an overlong form, a surrogate, a cut-off sequence.
+size_t Utf8SequenceLength(std::string_view text, size_t at);
+
 // The Gregorian calendar, carried back before its adoption; month 1 to 12.
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);

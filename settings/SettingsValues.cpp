@@ -254,45 +254,63 @@ std::string CheckClasses(std::string& text) {
     return {};
 }
 
-std::string SettingsListing(const TXMLNode* top) {
+std::vector<TSettingsRow> SettingsRows(const TXMLNode* top) {
     if (!top)
         return {};
     struct Row {
         const char* Key;
         const char* Type; // object type; nullptr for the top element's "to"
         const char* Param;
+        TSettingKind Kind;
     };
+    using enum TSettingKind;
     static constexpr Row rows[] = {
-        {"label", nullptr, nullptr},
-        {"datainterval", "system", "datainterval"},
-        {"jpegquality", "system", "jpegquality"},
-        {"miles", "system", "miles"},
-        {"tcpport", "system", "tcpport"},
-        {"login", "system", "login"},
-        {"pass", "system", "pass"},
-        {"backup", "system", "backup"},
-        {"classes", "system", "classes"},
-        {"device", "source", "device"},
-        {"resolution", "source", "resolution"},
-        {"jpegrate", "source", "jpegrate"},
-        {"serial.port", "serial", "port"},
-        {"serial.address", "serial", "address"},
-        {"serial.baudrate", "serial", "baudrate"},
-        {"serial.proto", "serial", "proto"},
+        {"label", nullptr, nullptr, Text},
+        {"datainterval", "system", "datainterval", WholeNumber},
+        {"jpegquality", "system", "jpegquality", WholeNumber},
+        {"miles", "system", "miles", Flag},
+        {"tcpport", "system", "tcpport", WholeNumber},
+        {"login", "system", "login", Text},
+        {"pass", "system", "pass", Text},
+        {"backup", "system", "backup", WholeNumber},
+        {"classes", "system", "classes", Text},
+        {"device", "source", "device", Text},
+        {"resolution", "source", "resolution", Text},
+        {"jpegrate", "source", "jpegrate", Text},
+        {"serial.port", "serial", "port", Text},
+        // The serial address keeps its leading zeros ("0000"): a text, not a number.
+        {"serial.address", "serial", "address", Text},
+        {"serial.baudrate", "serial", "baudrate", WholeNumber},
+        {"serial.proto", "serial", "proto", Text},
     };
-    std::string out;
+    std::vector<TSettingsRow> out;
     for (const Row& row : rows) {
         std::string value;
         if (!row.Type)
-            value = top->Params.GetParam("to");
+            out.push_back({row.Key, row.Kind, top->Params.GetParam("to")});
+        else if (ParamValue(ObjectOfType(*top, row.Type), row.Param, value))
+            out.push_back({row.Key, row.Kind, value});
         else
-            ParamValue(ObjectOfType(*top, row.Type), row.Param, value);
-        out += std::string(row.Key) + "=" + value + "\n";
+            out.push_back({row.Key, row.Kind, std::nullopt});
     }
-    if (const TXMLNode* triggers = ObjectOfType(*top, "triggers"))
+    return out;
+}
+
+std::vector<std::string> SettingsTriggers(const TXMLNode* top) {
+    std::vector<std::string> out;
+    if (const TXMLNode* triggers = top ? ObjectOfType(*top, "triggers") : nullptr)
         for (int i = 0; i < triggers->Count(); ++i)
             if (triggers->GetNode(i)->Params.GetParam("name") == "trigger")
-                out += "trigger=" + triggers->GetNode(i)->Params.GetParam("val") + "\n";
+                out.push_back(triggers->GetNode(i)->Params.GetParam("val"));
+    return out;
+}
+
+std::string SettingsListing(const TXMLNode* top) {
+    std::string out;
+    for (const TSettingsRow& row : SettingsRows(top))
+        out += std::string(row.Key) + "=" + row.Value.value_or("") + "\n";
+    for (const std::string& trigger : SettingsTriggers(top))
+        out += "trigger=" + trigger + "\n";
     return out;
 }
 

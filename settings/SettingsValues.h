@@ -2,6 +2,7 @@
 // What the settings dialog shows, as plain values, and how they map to the configuration
 // document. The dialog binds its controls to these; the command line uses them directly.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,22 @@ extern const char* const SerialDevices[4];
 // the default class list.
 std::string CheckClasses(std::string& text);
 
+// What a control's value is, for readers that keep types (the command line's JSON): the text the
+// document stores, a whole number the dialog takes as typed, or miles' 0/1.
+enum class TSettingKind { Text, WholeNumber, Flag };
+
+struct TSettingsRow {
+    const char* Key; // "label", ..., "serial.proto"
+    TSettingKind Kind;
+    std::optional<std::string> Value; // nullopt when the document holds no such param
+};
+
+// One row per control of a document, in the command line's order.
+std::vector<TSettingsRow> SettingsRows(const TXMLNode* top);
+// The texts of the trigger list, in order.
+std::vector<std::string> SettingsTriggers(const TXMLNode* top);
 // One `key=value` line per control of a document the dialog has stored into, in the command
-// line's order, each with the value stored for it; the trigger lines last.
+// line's order, each with the value stored for it (empty when missing); the trigger lines last.
 std::string SettingsListing(const TXMLNode* top);
 // Applies one `--set KEY=VALUE`; empty on success, else the reason it was refused.
 // Triggers are replaced by the caller, which collects every trigger= value in order.

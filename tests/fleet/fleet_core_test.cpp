@@ -212,9 +212,9 @@ TEST(FleetReport, JsonStringsStayValidForAnyBytes) {
     EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
     EXPECT_EQ(JsonString("\r\n\t\x01"), "\"\\r\\n\\t\\u0001\"");
     EXPECT_EQ(JsonString("Север"), "\"Север\"");
-    // Windows-1251 "Се" is not UTF-8: each byte becomes the character of its number.
-    EXPECT_EQ(JsonString("\xD1\xE5"), "\"\\u00d1\\u00e5\"");
-    EXPECT_EQ(JsonString("\xE2\x82"), "\"\\u00e2\\u0082\""); // a cut-off sequence
+    // Windows-1251 "Се" is not UTF-8: each byte is shown as the replacement character.
+    EXPECT_EQ(JsonString("\xD1\xE5"), "\"\\ufffd\\ufffd\"");
+    EXPECT_EQ(JsonString("\xE2\x82"), "\"\\ufffd\\ufffd\""); // a cut-off sequence
 }
 
 TEST(FleetReport, TableAndJsonListTheDetectorsInOrderWithTheirFigures) {
