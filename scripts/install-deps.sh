@@ -11,7 +11,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth imagemagick poppler-utils x11-utils
     dpkg-dev fakeroot file man-db desktop-file-utils lintian appstream
-    locales
+    locales jq python3
 )
 missing=()
 for p in "${packages[@]}"; do
