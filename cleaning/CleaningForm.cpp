@@ -18,6 +18,7 @@
 struct TCleanForm::TPollLink {
     std::mutex Mutex;
     TCleanForm* Form = nullptr;
+    int State = -1; // the last poll's level, read when its call arrives
 };
 
 namespace {
@@ -194,12 +195,21 @@ void TCleanForm::PollTick() {
     std::thread([link = Link, job = std::move(job)] {
         const int state = job();
         const std::lock_guard lock(link->Mutex);
+        link->State = state;
         // Posted while the dialog is known to exist; a dialog deleted before the call runs
         // takes the call with it.
         if (TCleanForm* form = link->Form)
-            QMetaObject::invokeMethod(form, [form, state] { form->PollDone(state); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(form, "PollArrived", Qt::QueuedConnection);
     }).detach();
+}
+
+void TCleanForm::PollArrived() {
+    int state = -1;
+    {
+        const std::lock_guard lock(Link->Mutex);
+        state = Link->State;
+    }
+    PollDone(state);
 }
 
 void TCleanForm::PollDone(int state) {

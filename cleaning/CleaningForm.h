@@ -70,6 +70,11 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
+private slots:
+    // Called by name from the poll's thread, so that Qt allocates the call and the level itself
+    // crosses over under the link's mutex, where ThreadSanitizer can see the hand-off.
+    void PollArrived();
+
 private:
     void CorrectTiming(QLineEdit* edit);
     void PaintLevel(const QString& text, int position, bool red);
