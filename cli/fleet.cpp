@@ -7,6 +7,7 @@
 #include "fleet/FleetPool.h"
 #include "fleet/FleetReport.h"
 #include "fleet/FleetTasks.h"
+#include "platform/FileReplace.h"
 #include "platform/Folders.h"
 #include "safeconfig/HistoryStore.h"
 
@@ -155,10 +156,10 @@ int Execute(const std::string& name, const TFleetRun& run,
 // the folder cannot be made, else -1.
 int FilesInFolder(const TFleetRun& run, std::string dir, const std::string& extension,
                   std::vector<std::string>& files, std::vector<std::string>& clash) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir, ec))
-        return Fail(dir, "cannot make the folder");
+    // The backups hold the detectors' passwords; a folder made for them is private too.
+    std::string reason;
+    if (!MakePrivateFolders(dir, reason))
+        return Fail(dir, "cannot make the folder: " + reason);
     if (dir.back() != '/')
         dir += '/';
     files.assign(run.Hosts.size(), {});
