@@ -25,8 +25,8 @@ const std::string ListHelp = "usage: kervola-cli hosts list [--json]\n"
                              "           and created (ISO 8601 with the offset; null when never\n"
                              "           set)\n";
 const std::string AddHelp =
-    "usage: kervola-cli hosts add LABEL ADDRESS [--port P] [--login L]\n"
-    "                             [--password W | --password-file FILE]\n"
+    "usage: kervola-cli hosts add LABEL ADDRESS [--port P] [--login L] [--password W |\n"
+    "         --password-file FILE]\n"
     "\n"
     "Appends an entry to the address book; port 8080, login root and password kvtp when not\n"
     "given. ADDRESS must be a dotted IPv4 address. A label that is already listed is refused\n"
