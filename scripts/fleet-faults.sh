@@ -17,7 +17,9 @@ export KERVOLA_DATA_DIR=$dir
 
 wait_listening() { # file count
     for _ in $(seq 200); do
-        [ "$(grep -c listening "$1" 2>/dev/null)" -ge "$2" ] && return
+        local n
+        n=$(grep -c listening "$1" 2> /dev/null)
+        [ "${n:-0}" -ge "$2" ] && return
         sleep 0.05
     done
 }
