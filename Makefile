@@ -4,7 +4,7 @@ CMAKE_GEN := -G Ninja
 # Each test runs once: a test that fails sometimes is a fault to find, not to retry.
 CTEST := ctest --output-on-failure --timeout 300 -j $(JOBS)
 
-.PHONY: all deps build build-asan build-tsan build-nogui test test-fast demo bench fuzz package clean
+.PHONY: all deps build build-asan build-tsan build-nogui test test-fast stress demo bench fuzz package clean
 
 all: build
 
@@ -43,6 +43,11 @@ test: build build-asan build-tsan build-nogui
 
 test-fast: build
 	QT_QPA_PLATFORM=offscreen $(CTEST) --test-dir build
+
+# Every writer of the command line killed at random moments, 200 times each: no torn file
+# (make test runs the same with 20). CRASH_SEED=N replays a run.
+stress: build
+	bash tests/cli/crash_test.sh build/cli/kervola-cli build/tools/zelmont-sim/zelmont-sim 200
 
 demo: build
 	scripts/demo.sh

@@ -161,16 +161,21 @@ size_t SyncReceive(std::uint8_t* destination, size_t count, const TProgressProc&
 }
 
 int SyncReadLine(std::string& line, std::string& rest) {
-    std::string data;
-    line.clear();
     rest.clear();
+    return SyncReadNextLine(rest, line);
+}
+
+int SyncReadNextLine(std::string& pending, std::string& line) {
+    std::string data = std::move(pending);
+    line.clear();
+    pending.clear();
     const auto start = Clock::now();
     char piece[SyncPiece];
     for (;;) {
         const size_t crlf = data.find("\r\n");
         if (crlf != std::string::npos) {
             line = data.substr(0, crlf);
-            rest = data.substr(crlf + 2);
+            pending = data.substr(crlf + 2);
             return static_cast<int>(line.size());
         }
         const long long left = SyncTimeoutMs - MsSince(start);

@@ -35,6 +35,9 @@ size_t SyncReceive(std::uint8_t* destination, size_t count, const TProgressProc&
 // Length of the line, or -1 when the peer closed, failed or stayed silent for SyncTimeoutMs;
 // `rest` holds what arrived after the line's CR LF.
 int SyncReadLine(std::string& line, std::string& rest);
+// As SyncReadLine, but first from `pending` (what an earlier read received after its line), which
+// then holds what arrived after this line: for a peer whose replies may come together.
+int SyncReadNextLine(std::string& pending, std::string& line);
 // Bytes of the block announced by the reply to `command`, 0 when refused or failed.
 size_t SyncRequestBlock(const std::string& command, std::uint8_t* buffer, size_t capacity,
                         const TProgressProc& progress);

@@ -4,16 +4,49 @@
 #include "cli/Commands.h"
 #include "platform/Folders.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
 const char* const ConnectionHelp =
     "Connection options (anywhere after the command words):\n"
-    "  --host H [--port P] [--login L] [--password W]\n"
+    "  --host H [--port P] [--login L] [--password W | --password-file FILE]\n"
     "                               the detector; port 8080, login root, password kvtp\n"
     "                               when not given\n"
     "  --detector NAME              the address-book entry (hosts.ini in the data folder)\n"
-    "                               whose label is NAME\n";
+    "                               whose label is NAME, with its own login and password\n"
+    "  --password-file FILE         the password is FILE's first line, kept out of ps and\n"
+    "                               the shell's history\n"
+    "The password is the first given of --password, --password-file and the environment\n"
+    "variable KERVOLA_PASSWORD. A password file that cannot be read fails (exit 1).\n";
+
+bool TakePassword(std::vector<std::string>& args, std::string& password, bool& explicitly,
+                  std::string& problem) {
+    std::string file;
+    const bool hasPassword = TakeOption(args, "--password", password, problem);
+    const bool hasFile = TakeOption(args, "--password-file", file, problem);
+    explicitly = hasPassword || hasFile;
+    if (hasPassword || !problem.empty())
+        return hasPassword;
+    if (hasFile) {
+        std::string bytes;
+        if (!ReadWholeFile(file, bytes)) {
+            // The one option failure that is no usage error: the command line was right, the
+            // file is not. Answered here so that every command refuses it alike.
+            Fail(file, "cannot read the password file");
+            std::exit(ExitFailure);
+        }
+        password = bytes.substr(0, bytes.find('\n'));
+        if (!password.empty() && password.back() == '\r')
+            password.pop_back();
+        return true;
+    }
+    if (const char* value = std::getenv("KERVOLA_PASSWORD"); value && *value) {
+        password = value;
+        return true;
+    }
+    return false;
+}
 
 bool TakeConnectionOptions(std::vector<std::string>& args, TSyncTarget& target,
                            std::string& problem) {
@@ -21,13 +54,16 @@ bool TakeConnectionOptions(std::vector<std::string>& args, TSyncTarget& target,
     const bool hasHost = TakeOption(args, "--host", host, problem);
     const bool hasPort = TakeOption(args, "--port", port, problem);
     const bool hasLogin = TakeOption(args, "--login", login, problem);
-    const bool hasPassword = TakeOption(args, "--password", password, problem);
     const bool hasDetector = TakeOption(args, "--detector", label, problem);
+    bool passwordOption = false;
+    const bool hasPassword =
+        problem.empty() && TakePassword(args, password, passwordOption, problem);
     if (!problem.empty())
         return false;
     if (hasDetector) {
-        if (hasHost || hasPort || hasLogin || hasPassword) {
-            problem = "--detector takes no --host, --port, --login or --password";
+        // The entry's own password serves: the variable stands in for --password only.
+        if (hasHost || hasPort || hasLogin || passwordOption) {
+            problem = "--detector takes no --host, --port, --login, --password or --password-file";
             return false;
         }
         std::vector<THostRec> records;

@@ -7,6 +7,7 @@
 #include "fleet/FleetPool.h"
 #include "fleet/FleetReport.h"
 #include "fleet/FleetTasks.h"
+#include "platform/FileReplace.h"
 #include "platform/Folders.h"
 #include "safeconfig/HistoryStore.h"
 
@@ -152,13 +153,21 @@ int Execute(const std::string& name, const TFleetRun& run,
 // Makes `dir` when missing and names one file in it per selected entry. Two labels that give one
 // file would overwrite each other's in whatever order they finish: the first in the address
 // book keeps the name, the later ones get `clash` texts and are not contacted. An exit code when
-// the folder cannot be made, else -1.
-int FilesInFolder(const TFleetRun& run, std::string dir, const std::string& extension,
+// the folder cannot be made, else -1. Folders made for files that hold the detectors' passwords
+// are `secret`: their user's alone.
+int FilesInFolder(const TFleetRun& run, std::string dir, const std::string& extension, bool secret,
                   std::vector<std::string>& files, std::vector<std::string>& clash) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir, ec))
-        return Fail(dir, "cannot make the folder");
+    std::string reason;
+    bool made = false;
+    if (secret) {
+        made = MakePrivateFolders(dir, reason);
+    } else {
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+        made = std::filesystem::is_directory(dir, ec);
+    }
+    if (!made)
+        return Fail(dir, "cannot make the folder" + (reason.empty() ? "" : ": " + reason));
     if (dir.back() != '/')
         dir += '/';
     files.assign(run.Hosts.size(), {});
@@ -215,7 +224,7 @@ int RunBackup(std::vector<std::string>& args) {
             keys);
     }
     std::vector<std::string> files, clash;
-    if (int code = FilesInFolder(run, dir, ".xml", files, clash); code >= 0)
+    if (int code = FilesInFolder(run, dir, ".xml", true, files, clash); code >= 0)
         return code;
     return Execute(
         "backup", run,
@@ -253,7 +262,7 @@ int RunDataDownload(std::vector<std::string>& args) {
     if (int code = Prepare(args, DataDownloadHelp, run); code >= 0)
         return code;
     std::vector<std::string> bases, clash;
-    if (int code = FilesInFolder(run, dir, "", bases, clash); code >= 0)
+    if (int code = FilesInFolder(run, dir, "", false, bases, clash); code >= 0)
         return code;
     // One start for the whole fleet, so every detector is asked for the same span.
     const std::string start = DownloadStartText(days, std::time(nullptr));

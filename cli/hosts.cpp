@@ -5,8 +5,10 @@
 #include "addressbook/HostsImport.h"
 #include "cli/AddressBook.h"
 #include "cli/Commands.h"
+#include "cli/Connection.h"
 #include "config/QuoteCheck.h"
 #include "fleet/FleetReport.h"
+#include "platform/FileReplace.h"
 
 #include <algorithm>
 #include <ctime>
@@ -23,11 +25,15 @@ const std::string ListHelp = "usage: kervola-cli hosts list [--json]\n"
                              "           and created (ISO 8601 with the offset; null when never\n"
                              "           set)\n";
 const std::string AddHelp =
-    "usage: kervola-cli hosts add LABEL ADDRESS [--port P] [--login L] [--password W]\n"
+    "usage: kervola-cli hosts add LABEL ADDRESS [--port P] [--login L] [--password W |\n"
+    "         --password-file FILE]\n"
     "\n"
     "Appends an entry to the address book; port 8080, login root and password kvtp when not\n"
     "given. ADDRESS must be a dotted IPv4 address. A label that is already listed is refused\n"
-    "(import a table to change entries in place).\n";
+    "(import a table to change entries in place).\n"
+    "The password is the first given of --password, the first line of FILE (kept out of ps\n"
+    "and the shell's history) and the environment variable KERVOLA_PASSWORD. A password file\n"
+    "that cannot be read fails (exit 1).\n";
 const std::string RemoveHelp =
     "usage: kervola-cli hosts remove LABEL\n"
     "\n"
@@ -47,9 +53,8 @@ const std::string ImportHelp =
 // The folder may not exist yet on a machine where the program never ran.
 bool Save(const std::vector<THostRec>& records) {
     const std::string path = HostsPath();
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    std::string error;
+    std::string error, ignored; // a folder that cannot be made shows when the file is written
+    MakePrivateFolders(std::filesystem::path(path).parent_path().string(), ignored);
     if (SaveHostsFile(path, records, &error))
         return true;
     Fail(path, error);
@@ -90,7 +95,9 @@ int RunAdd(std::vector<std::string>& args) {
     std::string port, login = "root", password = "kvtp", problem;
     const bool hasPort = TakeOption(args, "--port", port, problem);
     TakeOption(args, "--login", login, problem);
-    TakeOption(args, "--password", password, problem);
+    bool passwordOption = false;
+    if (problem.empty())
+        TakePassword(args, password, passwordOption, problem);
     if (!problem.empty())
         return Usage(AddHelp, problem);
     if (std::string unknown = UnknownOption(args); !unknown.empty())

@@ -26,11 +26,36 @@ double Now() {
     return duration<double>(system_clock::now().time_since_epoch()).count();
 }
 
-// One question on the open channel and its answer line; false when none came.
-bool Ask(const std::string& command, std::string& reply) {
-    std::string rest;
-    return SyncSendText(command + "\r\n") && SyncReadLine(reply, rest) >= 0;
-}
+// A detector may put lines of its own before an answer: a stray reply, or the tail of a body
+// nobody asked for. They are not the answer, however much they look like one.
+constexpr int MaxStrayLines = 16;
+static_assert(MaxStrayLines > 0);
+
+// The questions of one task on the open channel. The answer to a question is the first line
+// that carries its two-letter code; bytes that came after a line are kept for the next question.
+class TQuestions {
+public:
+    // False when no answer came within the channel's time-out.
+    bool Ask(const std::string& command, std::string& reply) {
+        if (!SyncSendText(command + "\r\n"))
+            return false;
+        const std::string code = command.substr(0, 2);
+        const auto start = std::chrono::steady_clock::now();
+        for (int line = 0; line <= MaxStrayLines; ++line) {
+            if (SyncReadNextLine(Pending, reply) < 0)
+                return false;
+            if (reply.compare(0, 2, code) == 0)
+                return true;
+            if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(SyncTimeoutMs))
+                break;
+        }
+        reply.clear();
+        return false;
+    }
+
+private:
+    std::string Pending;
+};
 
 // The channel is closed on every way out of a task.
 struct TChannelCloser {
@@ -113,16 +138,17 @@ TFleetResult FleetStatus(const TSyncTarget& target) {
     TChannelCloser closer;
     if (!Login(target, r))
         return r;
+    TQuestions q;
     std::string reply;
     std::string firmware;
-    if (!Ask("gv", reply))
+    if (!q.Ask("gv", reply))
         return r.Fail("no answer to gv");
     if (!FirmwareFromReply(reply, firmware))
         return r.Fail("unreadable answer to gv: " + reply);
     r.AddText("firmware", firmware);
 
     const double asked = Now();
-    if (!Ask("gt", reply))
+    if (!q.Ask("gt", reply))
         return r.Fail("no answer to gt");
     const double answered = Now();
     std::time_t clock = 0;
@@ -132,7 +158,7 @@ TFleetResult FleetStatus(const TSyncTarget& target) {
 
     // A detector without a cleaning unit may answer anything: its level is unknown. Only
     // silence is a failure.
-    if (!Ask("gg", reply)) {
+    if (!q.Ask("gg", reply)) {
         r.AddText("level", "unknown");
         return r.Fail("no answer to gg");
     }
@@ -189,9 +215,10 @@ TFleetResult FleetTimeSync(const TSyncTarget& target, double maxDriftS) {
     TChannelCloser closer;
     if (!Login(target, r))
         return r;
+    TQuestions q;
     std::string reply;
     const double asked = Now();
-    if (!Ask("gt", reply))
+    if (!q.Ask("gt", reply))
         return r.Fail("no answer to gt");
     const double answered = Now();
     std::time_t clock = 0;
@@ -208,7 +235,7 @@ TFleetResult FleetTimeSync(const TSyncTarget& target, double maxDriftS) {
     const auto now = static_cast<std::time_t>(std::floor(Now() + 0.5));
     std::tm local{};
     localtime_r(&now, &local);
-    if (!Ask("st t=" + FormatDetectorTime(local), reply)) {
+    if (!q.Ask("st t=" + FormatDetectorTime(local), reply)) {
         r.AddFlag("synced", false);
         return r.Fail("no answer to st");
     }
@@ -225,7 +252,7 @@ TFleetResult FleetDataDownload(const TSyncTarget& target, const std::string& sta
         TChannelCloser closer;
         if (!Login(target, r))
             return r;
-        if (!Ask("gv", reply))
+        if (!TQuestions().Ask("gv", reply))
             return r.Fail("no answer to gv");
     }
     const size_t eq = reply.find('=');

@@ -103,3 +103,37 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes, TFil
     }
     return ok;
 }
+
+bool MakePrivateFolders(const std::string& path, std::string& reason) {
+    if (path.empty()) {
+        reason = std::strerror(ENOENT);
+        return false;
+    }
+    // Component by component, as create_directories would, but with our own mode on each
+    // folder we make.
+    std::string prefix;
+    std::size_t from = 0;
+    while (from <= path.size()) {
+        const std::size_t slash = path.find('/', from);
+        const std::size_t end = slash == std::string::npos ? path.size() : slash;
+        prefix = path.substr(0, end);
+        from = end + 1;
+        if (prefix.empty() || prefix.back() == '/' || prefix.ends_with("/.") || prefix == ".")
+            continue;
+        if (::mkdir(prefix.c_str(), 0700) == 0 || errno == EEXIST)
+            continue;
+        // A folder above that exists but cannot be written to is no failure of ours.
+        struct stat st {};
+        if ((errno == EACCES || errno == EROFS) && ::stat(prefix.c_str(), &st) == 0 &&
+            S_ISDIR(st.st_mode))
+            continue;
+        reason = std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        reason = std::strerror(ENOTDIR);
+        return false;
+    }
+    return true;
+}

@@ -12,9 +12,10 @@ struct TFileMode {
     bool KeepReplaced; // a file that exists keeps its own mode: a user's chmod survives a save
 };
 
-// 0600 whatever the umask: the address book and the fleet backups hold passwords.
+// 0600 whatever the umask: the address book, the history of configurations and the fleet
+// backups hold the detectors' passwords.
 inline constexpr TFileMode PrivateFile{0600, false, false};
-// As a file created in place: downloads, history, the terminal's and the command line's files.
+// As a file created in place: downloads, the terminal's and the command line's files.
 inline constexpr TFileMode OrdinaryFile{0666, true, false};
 // Configuration documents.
 inline constexpr TFileMode DocumentFile{0666, true, true};
@@ -27,3 +28,8 @@ inline constexpr TFileMode SettingsFile{0644, false, true};
 // failure; the temporary file is then gone and `path` untouched. Safe from several threads.
 bool ReplaceFileContents(const std::string& path, const std::string& bytes, TFileMode mode,
                          std::string& reason);
+
+// Makes `path` and every missing folder above it, each 0700: the program's own folders hold the
+// address book, the history of configurations and the backups, and with them the detectors'
+// passwords. Folders that exist keep their mode. False with the system's reason on failure.
+bool MakePrivateFolders(const std::string& path, std::string& reason);

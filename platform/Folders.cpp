@@ -1,4 +1,5 @@
 #include "platform/Folders.h"
+#include "platform/FileReplace.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -75,8 +76,8 @@ void InitFolders() {
     Data = ComputeDataFolder();
     Documents = ComputeDocumentFolder();
     // A folder that cannot be made shows up later, when the address book is written.
-    std::error_code ec;
-    std::filesystem::create_directories(Data, ec);
+    std::string ignored;
+    MakePrivateFolders(Data, ignored);
     // The current folder only serves relative names; not being able to enter it is no error.
     [[maybe_unused]] const int changed = ::chdir(Data.c_str());
 }

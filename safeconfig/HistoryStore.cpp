@@ -25,13 +25,30 @@ namespace {
 const char* const IndexName = "index.txt";
 
 bool MakeFolder(const std::string& folder, std::string& problem) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        problem = "cannot create " + folder + ": " + ec.message();
+    std::string reason;
+    if (!MakePrivateFolders(folder, reason)) {
+        problem = "cannot create " + folder + ": " + reason;
         return false;
     }
     return true;
+}
+
+// Older versions made these folders open to every local user. Only the program writes here, so
+// closing them again takes nothing from anyone but the passwords.
+void ClosePrivateFolder(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) != 0)
+        ::chmod(folder.c_str(), st.st_mode & 07700);
+}
+
+// Every kept configuration holds the detector's login and password.
+bool WritePrivate(const std::string& path, const std::string& bytes, std::string& problem) {
+    std::string reason;
+    if (ReplaceFileContents(path, bytes, PrivateFile, reason))
+        return true;
+    problem = "cannot write " + path + ": " + reason;
+    return false;
 }
 
 // Index lines: folder, a tab, the label. Labels are kept on one line.
@@ -150,7 +167,7 @@ bool THistoryStore::WriteIndexLabel(const std::string& folder, const std::string
     std::string bytes;
     for (const auto& [f, l] : index)
         bytes += f + "\t" + l + "\n";
-    return WriteThroughTemporary(path, bytes, problem);
+    return WritePrivate(path, bytes, problem);
 }
 
 TKeepResult THistoryStore::Keep(const std::string& host, int port, const std::string& label,
@@ -162,6 +179,8 @@ TKeepResult THistoryStore::Keep(const std::string& host, int port, const std::st
         return TKeepResult::Unchanged;
     if (!MakeFolder(folder, problem))
         return TKeepResult::Failed;
+    ClosePrivateFolder(RootFolder);
+    ClosePrivateFolder(folder);
     if (nowMs < 0)
         nowMs = NowMs();
     // Names sort by time; a second file of the same millisecond gets the next millisecond, so
@@ -169,7 +188,7 @@ TKeepResult THistoryStore::Keep(const std::string& host, int port, const std::st
     const std::vector<THistoryEntry> before = List(host, port, false);
     if (!before.empty() && nowMs <= before.back().TimeMs)
         nowMs = before.back().TimeMs + 1;
-    if (!WriteThroughTemporary(folder + HistoryFileName(nowMs, kind), text, problem))
+    if (!WritePrivate(folder + HistoryFileName(nowMs, kind), text, problem))
         return TKeepResult::Failed;
     const std::size_t total = before.size() + 1;
     for (std::size_t i = 0; i + MaxFiles < total && i < before.size(); ++i)

@@ -1,7 +1,8 @@
 #pragma once
 // The configurations a detector held, kept as files: every configuration read from it and every
 // upload it confirmed. One folder per detector, named by its address and port; the labels of the
-// detectors are in an index file beside the folders.
+// detectors are in an index file beside the folders. The configurations hold the detectors'
+// passwords: the files are 0600 and the folders the store makes 0700.
 //
 //   history/index.txt                         FOLDER TAB LABEL, one line per detector
 //   history/192.168.1.100_8080/20261209-001015-123-read.xml
@@ -61,6 +62,7 @@ std::string HistoryFileName(long long timeMs, const std::string& kind);
 bool ParseHistoryFileName(const std::string& name, long long& timeMs, std::string& kind);
 // "2026-12-09 00:10:15" in local time (or UTC).
 std::string HistoryTimeText(long long timeMs, bool local = true);
-// Writes through a temporary file in the same folder, then renames it over `path`.
+// Writes through a temporary file in the same folder, then renames it over `path`, with the
+// umask's mode: for files the user names. The store's own files are private.
 bool WriteThroughTemporary(const std::string& path, const std::string& bytes,
                            std::string& problem);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -38,11 +39,16 @@ TEST_P(DataFolderRule, ComputedCreatedAndEntered) {
         if (c.XdgHome)
             ::setenv("XDG_DATA_HOME", c.XdgHome[0] == '/' ? c.XdgHome : (root / c.XdgHome).c_str(),
                      1);
+        ::umask(022);
         InitFolders();
         if (DataFolder() != expected)
             std::exit(1);
         if (!fs::is_directory(expected) || fs::current_path() != fs::path(expected).parent_path())
             std::exit(2);
+        // Every folder made on the way holds the address book's passwords: its user's alone.
+        for (fs::path p = fs::path(expected).parent_path(); p != root; p = p.parent_path())
+            if (fs::status(p).permissions() != fs::perms::owner_all)
+                std::exit(4);
         ::setenv("KERVOLA_DATA_DIR", "/elsewhere", 1);
         InitFolders();
         std::exit(DataFolder() == expected ? 0 : 3);

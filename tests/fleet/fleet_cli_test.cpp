@@ -399,6 +399,103 @@ TEST_F(FleetCli, AtMostJobsDetectorsAreLoggedInAtOnce) {
         EXPECT_EQ(Run({"fleet", "status", "--jobs", bad}).Exit, 2) << bad;
 }
 
+// --- faults -------------------------------------------------------------------------------------
+
+struct TFaultRow {
+    const char* Label;
+    std::vector<std::string> Args;
+    enum { Succeeds, Fails, Either } Outcome;
+};
+
+// 32 sound detectors and 8 that each misbehave in one way. The sound ones all succeed; a faulty
+// one either succeeds with the figures a sound one gives, or fails with one line of its own.
+TEST_F(FleetCli, FaultyDetectorsFailAloneWithOneLineAndSoundOnesSucceed) {
+    const TFaultRow rows[] = {
+        {"DROP", {"--drop-gp", "1", "--drop-sc", "1"}, TFaultRow::Succeeds},
+        {"SLOW", {"--slow-ms", "400"}, TFaultRow::Succeeds},
+        {"SPLIT", {"--split", "7"}, TFaultRow::Succeeds},
+        {"GARBAGE", {"--garbage"}, TFaultRow::Succeeds}, // a stray line is no answer
+        // From the first body on: a task asks for one body only.
+        {"CLOSE", {"--close-mid-body", "--body-fault-every", "1"}, TFaultRow::Either},
+        {"HUGE", {"--huge-announce", "--body-fault-every", "1"}, TFaultRow::Either},
+        {"REFUSED", {"--password", "other"}, TFaultRow::Fails},
+        {"MUTE", {"--mute"}, TFaultRow::Fails},
+    };
+    StartFleet(32, false);
+    std::vector<std::unique_ptr<SimProcess>> faulty;
+    for (const TFaultRow& r : rows) {
+        std::vector<std::string> args = r.Args;
+        args.insert(args.end(), {"--level", "high"});
+        faulty.push_back(std::make_unique<SimProcess>(args));
+        ASSERT_EQ(Run({"hosts", "add", r.Label, "127.0.0.1", "--port",
+                       std::to_string(faulty.back()->port())})
+                      .Exit,
+                  0);
+    }
+    // What a sound lone detector holds: the faulty ones run the same default configuration.
+    SimProcess clean;
+    SimClient c(clean.port());
+    ASSERT_TRUE(c.login());
+    const auto gc = c.block("gc");
+    ASSERT_TRUE(gc);
+    const std::string config = gc->second;
+
+    const TCliRun status = Run({"fleet", "status", "--jobs", "16", "--json"});
+    EXPECT_EQ(status.Exit, 1) << status.Err;
+    auto rows40 = ByLabel(JsonOf(status));
+    ASSERT_EQ(rows40.size(), 40u);
+    const fs::path out = Dir / "backups";
+    const TCliRun backup = Run({"fleet", "backup", "-o", out.string(), "--jobs", "16", "--json"});
+    EXPECT_EQ(backup.Exit, 1) << backup.Err;
+    auto saved = ByLabel(JsonOf(backup));
+    ASSERT_EQ(saved.size(), 40u);
+
+    auto soundStatus = [](const QJsonObject& row) {
+        return row["firmware"].toString() == "Zelmont SF 5.2 38" &&
+               (row["level"].toString() == "high" || row["level"].toString() == "low");
+    };
+    for (int k = 1; k <= 32; ++k) {
+        const QString label = QString("SIM-%1").arg(k, 4, 10, QChar('0'));
+        const QJsonObject row = rows40[label];
+        EXPECT_TRUE(row["ok"].toBool() && soundStatus(row)) << label.toStdString();
+        EXPECT_NEAR(row["drift_s"].toInt(), (7 * k) % 13 - 6, 1) << label.toStdString();
+        EXPECT_TRUE(saved[label]["ok"].toBool()) << label.toStdString();
+    }
+    for (const TFaultRow& r : rows) {
+        for (const auto& [name, row] :
+             {std::pair{"status", rows40[r.Label]}, std::pair{"backup", saved[r.Label]}}) {
+            const std::string what = std::string(r.Label) + " " + name;
+            const bool ok = row["ok"].toBool();
+            if (r.Outcome != TFaultRow::Either)
+                EXPECT_EQ(ok, r.Outcome == TFaultRow::Succeeds) << what;
+            if (!ok) {
+                const std::string error = row["error"].toString().toStdString();
+                EXPECT_FALSE(error.empty()) << what;
+                EXPECT_EQ(error.find_first_of("\r\n"), std::string::npos) << what << ": " << error;
+                EXPECT_LT(error.size(), 200u) << what << ": " << error;
+                continue;
+            }
+            if (std::string(name) == "status") {
+                EXPECT_TRUE(soundStatus(row)) << what;
+                EXPECT_EQ(row["level"].toString().toStdString(), "high") << what;
+                EXPECT_NEAR(row["drift_s"].toInt(), 0, 1) << what;
+            } else {
+                EXPECT_EQ(ReadFile(out / (std::string(r.Label) + ".xml")), config) << what;
+                EXPECT_EQ(row["sensors"].toInt(), 4) << what;
+            }
+        }
+        if (!saved[r.Label]["ok"].toBool())
+            EXPECT_FALSE(fs::exists(out / (std::string(r.Label) + ".xml"))) << r.Label;
+    }
+    // One file per saved configuration and nothing else: no temporary file survives a failure.
+    long files = 0;
+    for (const auto& [label, row] : saved)
+        files += row["ok"].toBool();
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), files);
+    for (const auto& sim : faulty)
+        EXPECT_TRUE(sim->alive());
+}
+
 // --- the address book ---------------------------------------------------------------------------
 
 TEST_F(FleetCli, ImportTakesUpdatesAndRefusesRowsWithTheirLineNumbers) {

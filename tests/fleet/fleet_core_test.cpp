@@ -11,10 +11,15 @@
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -156,6 +161,73 @@ TEST(FleetReplies, FirmwareLevelAndClock) {
     EXPECT_FALSE(DetectorClockFromReply("gt t=\"2026-02-30 12:34:56\"", t));
     EXPECT_FALSE(DetectorClockFromReply("gt", t));
     EXPECT_FALSE(DetectorClockFromReply("gt t=soon", t));
+}
+
+// A detector on loopback that puts stray lines before every answer, in the same write as the
+// answer, so that they reach the reader together.
+class TStrayPeer {
+public:
+    TStrayPeer() {
+        Listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(Listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(Listener, 1);
+        ::getsockname(Listener, reinterpret_cast<sockaddr*>(&a), &len);
+        Port = ntohs(a.sin_port);
+        Thread = std::thread([this] { Serve(); });
+    }
+    ~TStrayPeer() {
+        ::shutdown(Listener, SHUT_RDWR);
+        Thread.join();
+        ::close(Listener);
+    }
+    int Port = 0;
+
+private:
+    void Serve() {
+        pollfd p{Listener, POLLIN, 0};
+        if (::poll(&p, 1, 10000) <= 0)
+            return;
+        const int c = ::accept(Listener, nullptr, nullptr);
+        if (c < 0)
+            return;
+        std::string in;
+        int lines = 0;
+        char buf[512];
+        for (pollfd q{c, POLLIN, 0}; ::poll(&q, 1, 10000) > 0;) {
+            const ssize_t n = ::recv(c, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            in.append(buf, static_cast<size_t>(n));
+            for (size_t end; (end = in.find("\r\n")) != std::string::npos;) {
+                const std::string line = in.substr(0, end);
+                in.erase(0, end + 2);
+                std::string out = ++lines == 2 ? "OK\r\n" : lines < 2 ? "" : "zq stray\r\n";
+                if (line == "gv")
+                    out += "gv=\"Zelmont SF 5.2 38\"\r\n";
+                else if (line == "gt")
+                    out += "gp=12ab\r\ngt t=\"2026-03-01 12:34:56\"\r\n";
+                else if (line == "gg")
+                    out += "gg=0\r\n";
+                ::send(c, out.data(), out.size(), MSG_NOSIGNAL);
+            }
+        }
+        ::close(c);
+    }
+    int Listener = -1;
+    std::thread Thread;
+};
+
+TEST(FleetTasks, StrayLinesThatComeWithAnAnswerAreNeitherTakenForItNorLoseIt) {
+    TStrayPeer peer;
+    const TFleetResult r = FleetStatus({"127.0.0.1", peer.Port, "root", "kvtp"});
+    ASSERT_TRUE(r.Ok) << r.Error;
+    EXPECT_EQ(r.Find("firmware")->TextValue, "Zelmont SF 5.2 38");
+    EXPECT_EQ(r.Find("level")->TextValue, "high");
+    ASSERT_EQ(r.Find("drift_s")->Kind, TFleetItem::Number);
 }
 
 TEST(FleetReplies, DriftComparesTheMiddleOfTheDetectorsSecondWithTheExchange) {

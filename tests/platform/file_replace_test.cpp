@@ -123,4 +123,46 @@ TEST_F(FileReplace, ShortWriteThenFullDiskKeepsTheOldFile) {
     EXPECT_EQ(Read(), big);
 }
 
+TEST_F(FileReplace, FoldersMadeForPrivateFilesArePrivate) {
+    struct Row {
+        const char* Name;
+        std::string Path; // below Dir
+        bool Ok;
+    };
+    std::ofstream(Path) << "a file";
+    fs::create_directories(Dir / "open");
+    fs::permissions(Dir / "open", fs::perms(0755));
+    const Row rows[] = {
+        {"one level", "a", true},
+        {"nested, with a trailing slash", "b/c/d/", true},
+        {"doubled slashes", "e//f", true},
+        {"below a folder of the user's", "open/g", true},
+        {"a file in the way", "file/h", false},
+        {"the file itself", "file", false},
+    };
+    const mode_t before = ::umask(022);
+    for (const Row& r : rows) {
+        std::string reason;
+        const bool ok = MakePrivateFolders((Dir / r.Path).string(), reason);
+        EXPECT_EQ(ok, r.Ok) << r.Name << ": " << reason;
+        EXPECT_EQ(reason.empty(), r.Ok) << r.Name;
+    }
+    // A relative name is taken from the current folder.
+    const fs::path here = fs::current_path();
+    fs::current_path(Dir);
+    std::string reason;
+    const bool relative = MakePrivateFolders("rel/x", reason);
+    fs::current_path(here);
+    ::umask(before);
+    EXPECT_TRUE(relative) << reason;
+    auto mode = [this](const char* sub) {
+        struct stat st {};
+        return ::stat((Dir / sub).c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    for (const char* made : {"a", "b", "b/c", "b/c/d", "e", "e/f", "open/g", "rel", "rel/x"})
+        EXPECT_EQ(mode(made), 0700u) << made;
+    EXPECT_EQ(mode("open"), 0755u);
+    EXPECT_EQ(Read(), "a file");
+}
+
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -348,6 +349,39 @@ TEST(HistoryStore, AFailedWriteSaysWhyAndLeavesNoFile) {
         fs::permissions(locked.FolderOf("h", 1), fs::perms::owner_all);
         EXPECT_TRUE(fs::is_empty(locked.FolderOf("h", 1)));
     }
+}
+
+TEST(HistoryStore, KeptConfigurationsAreReadableByTheirOwnerOnly) {
+    TempDir dir;
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    const mode_t before = ::umask(022);
+    fs::create_directories(dir.Path + "open");
+    THistoryStore store(dir.Path + "open/data/history");
+    std::string problem;
+    const TKeepResult kept =
+        store.Keep("127.0.0.1", 37417, "Gate", "read",
+                   "<param name=\"pass\" type=\"string\" val=\"kvtp\"/>", problem, 1000);
+    // An older version left its history open to all; the next kept file closes it.
+    THistoryStore old(dir.Path + "old");
+    fs::create_directories(old.FolderOf("h", 1));
+    fs::permissions(dir.Path + "old", fs::perms(0755));
+    fs::permissions(old.FolderOf("h", 1), fs::perms(0755));
+    const TKeepResult keptOld = old.Keep("h", 1, "", "sent", "text", problem, 1000);
+    ::umask(before);
+    ASSERT_EQ(kept, TKeepResult::Stored) << problem;
+    ASSERT_EQ(keptOld, TKeepResult::Stored) << problem;
+    const auto entries = store.List("127.0.0.1", 37417, false);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(mode(entries[0].Path), 0600u);
+    EXPECT_EQ(mode(dir.Path + "open/data/history/index.txt"), 0600u);
+    for (const std::string& folder :
+         {dir.Path + "open/data", dir.Path + "open/data/history",
+          store.FolderOf("127.0.0.1", 37417), dir.Path + "old", old.FolderOf("h", 1)})
+        EXPECT_EQ(mode(folder), 0700u) << folder;
+    EXPECT_EQ(mode(dir.Path + "open"), 0755u); // the user's folder above is left as it was
 }
 
 // ---------------------------------------------------------------------------------------------

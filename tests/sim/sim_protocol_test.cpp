@@ -562,6 +562,23 @@ TEST(SimFaults, EachFaultDoesWhatItSays) {
         EXPECT_FALSE(c->bytes(n, 1s).has_value());
         EXPECT_TRUE(c->closed_by_peer(1s));
     }
+    {
+        // With a period of one the very first body is cut short.
+        SimProcess sim({"--close-mid-body", "--body-fault-every", "1"});
+        auto c = logged_in(sim);
+        const auto l = c->command("gc");
+        ASSERT_TRUE(l);
+        EXPECT_FALSE(c->bytes(std::stoul(l->substr(5)), 1s).has_value());
+        EXPECT_TRUE(c->closed_by_peer(1s));
+    }
+    {
+        // The login is taken; every line after it goes unanswered on a connection that stays.
+        SimProcess sim({"--mute"});
+        auto c = logged_in(sim);
+        c->send("gv\r\ngc\r\ngt\r\n");
+        EXPECT_FALSE(c->line(500ms).has_value());
+        EXPECT_FALSE(c->closed_by_peer(200ms));
+    }
 }
 
 TEST(Sim, RejectsBadCommandLines) {

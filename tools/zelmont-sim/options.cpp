@@ -38,7 +38,8 @@ std::string usage_text() {
            "                   [--level cycle|high|low|none]\n"
            "                   [--detectors N] [--write-hosts FILE]\n"
            "                   [--drop-gp K] [--drop-sc K] [--slow-ms N] [--split N] [--garbage]\n"
-           "                   [--close-mid-body] [--huge-announce]\n"
+           "                   [--close-mid-body] [--huge-announce] [--body-fault-every K]\n"
+           "                   [--mute]\n"
            "       zelmont-sim --help | --version\n";
 }
 
@@ -63,6 +64,10 @@ std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
         }
         if (arg == "--huge-announce") {
             o.huge_announce = true;
+            continue;
+        }
+        if (arg == "--mute") {
+            o.mute = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -113,6 +118,8 @@ std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
             ok = number(0, 60000, o.slow_ms);
         else if (arg == "--split")
             ok = number(0, 1 << 20, o.split);
+        else if (arg == "--body-fault-every")
+            ok = number(1, 1000000, o.body_fault_every);
         else
             return "unknown option: " + std::string(arg);
         if (!ok)

@@ -45,6 +45,8 @@ struct SimOptions {
     bool garbage = false;
     bool close_mid_body = false;
     bool huge_announce = false;
+    int body_fault_every = 0; // the body faults' period when set, else 4 and 5
+    bool mute = false;
 };
 
 // Empty on success, otherwise the message to print before the usage text.

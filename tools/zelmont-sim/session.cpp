@@ -132,6 +132,8 @@ void Session::consume() {
 }
 
 void Session::handle_line(const std::string& line) {
+    if (options_.mute)
+        return; // fault: the login was taken, and then nothing is ever answered
     body_ = detector_.body_request(line);
     if (body_.kind != BodyRequest::None) {
         body_line_ = line;
@@ -222,12 +224,16 @@ void Session::queue_reply(const SimReply& reply) {
         return;
     }
     ++bodies_;
-    if (options_.close_mid_body && bodies_ % 4 == 0) {
+    const unsigned closeEvery =
+        options_.body_fault_every > 0 ? static_cast<unsigned>(options_.body_fault_every) : 4;
+    const unsigned hugeEvery =
+        options_.body_fault_every > 0 ? static_cast<unsigned>(options_.body_fault_every) : 5;
+    if (options_.close_mid_body && bodies_ % closeEvery == 0) {
         enqueue(line + "\r\n" + reply.body.substr(0, reply.body.size() / 2), true);
         phase_ = Phase::Done;
         return;
     }
-    if (options_.huge_announce && bodies_ % 5 == 0) {
+    if (options_.huge_announce && bodies_ % hugeEvery == 0) {
         // The announced length no reader should try to hold; only a little of it follows.
         line = line.substr(0, line.find('=') + 1) + "2000000000";
         enqueue(line + "\r\n" + reply.body.substr(0, 1000));
