@@ -23,7 +23,15 @@ const QString ConfigFilter = "XML Files (*.xml *.XML)";
 const QString PictureFilter = "Graphic files (*.jpg *.jpeg *.bmp *.JPG *.JPEG *.BMP)";
 
 // When an item of the main menu is enabled; the order of the flags BuildMainMenu computes.
-enum class TWhen { Always, Editing, Selected, Connected, ConnectedLive, ConnectedEditing };
+enum class TWhen {
+    Always,
+    Editing,
+    Selected,
+    Connected,
+    ConnectedLive,
+    ConnectedEditing,
+    EditingSelected
+};
 
 struct TMenuItem {
     int Text; // 0: a separator
@@ -64,6 +72,8 @@ constexpr TMenuItem MenuItems[] = {
     {ltHistoryMenu, TMenuCommand::History, TWhen::Connected, false},
     {ltExportZonesMenu, TMenuCommand::ExportZones, TWhen::Always, false},
     {ltImportZonesMenu, TMenuCommand::ImportZones, TWhen::Editing, false},
+    Separator,
+    {ltZoneCoordinatesMenu, TMenuCommand::ZoneCoordinates, TWhen::EditingSelected, false},
 };
 
 } // namespace
@@ -80,8 +90,13 @@ QMenu* TZelmont_box::BuildMainMenu(int index) {
         MainMenu->deleteLater();
     MainMenu = new QMenu(MainForm());
     const bool connected = ConnectionState > csLoggingIn;
-    const bool enabled[] = {
-        true, Editing, index >= 0, connected, connected && !Editing, connected && Editing};
+    const bool enabled[] = {true,
+                            Editing,
+                            index >= 0,
+                            connected,
+                            connected && !Editing,
+                            connected && Editing,
+                            Editing && index >= 0 && index < Count()};
     for (const TMenuItem& item : MenuItems) {
         if (item.Text == 0) {
             MainMenu->addSeparator();
@@ -171,6 +186,9 @@ void TZelmont_box::MainMenuClick(TMenuCommand command, bool checked) {
         break;
     case TMenuCommand::ImportZones:
         SafeConfig->ImportZonesDialog();
+        break;
+    case TMenuCommand::ZoneCoordinates:
+        ShowZoneCoordinates(*this);
         break;
     }
 }
