@@ -43,7 +43,7 @@ struct TMenuItem {
 constexpr TMenuItem Separator{0, TMenuCommand::Connection, TWhen::Always, false};
 
 // The items in their order. The cleaning action and the safe configuration work come beside the
-// items they belong with.
+// items they belong with; the zone coordinates follow the design's items.
 constexpr TMenuItem MenuItems[] = {
     {ltConnection, TMenuCommand::Connection, TWhen::Always, false},
     Separator,
@@ -69,11 +69,11 @@ constexpr TMenuItem MenuItems[] = {
     {ltAboutMenu, TMenuCommand::About, TWhen::Always, false},
     {ltHelp, TMenuCommand::Help, TWhen::Always, false},
     Separator,
+    {ltZoneCoordinatesMenu, TMenuCommand::ZoneCoordinates, TWhen::EditingSelected, false},
+    Separator,
     {ltHistoryMenu, TMenuCommand::History, TWhen::Connected, false},
     {ltExportZonesMenu, TMenuCommand::ExportZones, TWhen::Always, false},
     {ltImportZonesMenu, TMenuCommand::ImportZones, TWhen::Editing, false},
-    Separator,
-    {ltZoneCoordinatesMenu, TMenuCommand::ZoneCoordinates, TWhen::EditingSelected, false},
 };
 
 } // namespace
