@@ -23,8 +23,7 @@ TFloatPoint NearestOnSegment(TFloatPoint p, TFloatPoint a, TFloatPoint b, int W,
     const double length2 = dx * dx + dy * dy;
     if (length2 == 0)
         return a;
-    const double t =
-        std::clamp(((p.X - a.X) * W * dx + (p.Y - a.Y) * H * dy) / length2, 0.0, 1.0);
+    const double t = std::clamp(((p.X - a.X) * W * dx + (p.Y - a.Y) * H * dy) / length2, 0.0, 1.0);
     return {a.X + t * (b.X - a.X), a.Y + t * (b.Y - a.Y)};
 }
 

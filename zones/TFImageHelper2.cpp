@@ -747,7 +747,7 @@ bool TQuadImager::HandleUndoKey(int key, Qt::KeyboardModifiers modifiers) {
 
 int TQuadImager::ActiveCorner() const {
     return ActiveIndex >= 0 && ActiveZone == SelectedIndex && HasValidSelection() ? ActiveIndex
-                                                                                 : -1;
+                                                                                  : -1;
 }
 
 void TQuadImager::SetActiveCorner(int corner) {
@@ -799,8 +799,8 @@ bool TQuadImager::HandleEditKey(int key, Qt::KeyboardModifiers modifiers) {
     KeyRunTimer.start(static_cast<int>(TKeyRun::GapMs));
     TQuadPoints& p = Quad(SelectedIndex)->Points;
     const int corner = ActiveCorner();
-    const bool moved = corner >= 0 ? NudgeCorner(p, corner, dX, dY, ViewWidth, ViewHeight)
-                                   : NudgeZone(p, dX, dY);
+    const bool moved =
+        corner >= 0 ? NudgeCorner(p, corner, dX, dY, ViewWidth, ViewHeight) : NudgeZone(p, dX, dY);
     if (moved) {
         QuadChanged(SelectedIndex);
         PaintView();

@@ -10,7 +10,7 @@ namespace {
 // Default zones 0 and 1 on the 400 x 300 view (corners converted with 399 x 299).
 const QPoint Zone0P0(80, 135);
 const QPoint Zone0P3(239, 135);
-const QPoint Zone1Only(200, 139); // inside zone 1, below zone 0
+const QPoint Zone1Only(200, 139);   // inside zone 1, below zone 0
 const QPoint NearZone1P3(245, 139); // 3.6 px from zone 1's P3 (248, 141 on the 400 x 300 grid)
 
 const TRGB Crimson{255, 0, 96}, Yellow{255, 255, 0};

@@ -185,7 +185,8 @@ TEST_F(ZonePrecisionProgram, CornerTableRefusesAnInvalidZone) {
         int Text;
     } rows[] = {
         {"crossed", {{{0.2, 0.45}, {0.6, 0.3}, {0.2, 0.3}, {0.6, 0.45}}}, ltZoneNotConvex},
-        {"two corners at one point", {{{0.2, 0.3}, {0.2, 0.3}, {0.6, 0.3}, {0.6, 0.45}}},
+        {"two corners at one point",
+         {{{0.2, 0.3}, {0.2, 0.3}, {0.6, 0.3}, {0.6, 0.45}}},
          ltZoneTooSmall},
         {"flat", {{{0.05, 0.521}, {0.05, 0.5}, {0.95, 0.5}, {0.95, 0.521}}}, ltZoneTooFlat},
     };

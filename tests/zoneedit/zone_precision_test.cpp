@@ -42,11 +42,11 @@ struct TwoZones {
 
 struct CornerRow {
     const char* Name;
-    int Corner;         // of zone 0
-    TFloatPoint Free;   // where the mouse put it
-    bool Enabled;       // Ctrl not held
-    TSnap::TKind Kind;  // expected
-    TFloatPoint At;     // expected position
+    int Corner;        // of zone 0
+    TFloatPoint Free;  // where the mouse put it
+    bool Enabled;      // Ctrl not held
+    TSnap::TKind Kind; // expected
+    TFloatPoint At;    // expected position
 };
 
 void PrintTo(const CornerRow& r, std::ostream* os) {
@@ -72,8 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         // P2 (300, 100) dragged towards the neighbour's P1 (320, 100).
         CornerRow{"corner 4 px away", 2, Px(317, 103), true, TSnap::Corner, Px(320, 100)},
         CornerRow{"corner exactly 6 px away", 2, Px(314, 100), true, TSnap::Corner, Px(320, 100)},
-        CornerRow{"corner 7 px away, edge farther", 2, Px(313, 93), true, TSnap::None,
-                  Px(313, 93)},
+        CornerRow{"corner 7 px away, edge farther", 2, Px(313, 93), true, TSnap::None, Px(313, 93)},
         CornerRow{"Ctrl turns it off", 2, Px(318, 100), false, TSnap::None, Px(318, 100)},
         // 2 px from the neighbour's left edge, 5 px from its P1: the corner still wins.
         CornerRow{"corner before a nearer edge", 2, Px(318, 104.6), true, TSnap::Corner,
@@ -84,8 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         CornerRow{"edge 7 px away", 2, Px(313, 150), true, TSnap::None, Px(313, 150)},
         // Beyond the end of an edge the nearest point is its corner, so 6 px past P1 along
         // the top edge's line counts as 6 px from the edge, and is taken as a corner.
-        CornerRow{"past the end of an edge", 2, Px(320, 94), true, TSnap::Corner,
-                  Px(320, 100)}));
+        CornerRow{"past the end of an edge", 2, Px(320, 94), true, TSnap::Corner, Px(320, 100)}));
 
 // A snap that would break the zone gives way to the mouse's own position.
 TEST(SnapCorner, InvalidSnapFallsBackToTheMouse) {
@@ -113,7 +111,7 @@ struct ZoneRow {
     const char* Name;
     double DX, DY; // the free drag of zone 0, in pixels
     bool Enabled;
-    int Corner;    // of zone 0 that meets the neighbour, -1 none
+    int Corner; // of zone 0 that meets the neighbour, -1 none
 };
 
 void PrintTo(const ZoneRow& r, std::ostream* os) {
@@ -180,8 +178,8 @@ class NudgeTable : public ::testing::TestWithParam<NudgeRow> {};
 TEST_P(NudgeTable, Moves) {
     const NudgeRow& r = GetParam();
     TQuadPoints p = r.Start;
-    const bool moved = r.Corner >= 0 ? NudgeCorner(p, r.Corner, r.DX, r.DY, W, H)
-                                     : NudgeZone(p, r.DX, r.DY);
+    const bool moved =
+        r.Corner >= 0 ? NudgeCorner(p, r.Corner, r.DX, r.DY, W, H) : NudgeZone(p, r.DX, r.DY);
     EXPECT_EQ(moved, r.Moved);
     for (int i = 0; i < 4; ++i) {
         EXPECT_DOUBLE_EQ(p[i].X, r.End[i].X) << "P" << i;
@@ -211,8 +209,8 @@ INSTANTIATE_TEST_SUITE_P(
         NudgeRow{"corner stops at the border", 2, With(AtRight, 2, 0.995, 0.3), 0.01, 0, true,
                  AtRight},
         // P0 up to 11 px below P1 on the 600-pixel grid, then one more step is refused.
-        NudgeRow{"corner too near another", 0, With(Middle, 0, 0.2, 0.3 + 11.0 / 600), 0,
-                 -0.01, false, With(Middle, 0, 0.2, 0.3 + 11.0 / 600)},
+        NudgeRow{"corner too near another", 0, With(Middle, 0, 0.2, 0.3 + 11.0 / 600), 0, -0.01,
+                 false, With(Middle, 0, 0.2, 0.3 + 11.0 / 600)},
         NudgeRow{"off-grid corner lands on the grid", 0, OffGrid, 0.001, 0, true,
                  With(Middle, 0, 0.236, 0.45)},
         NudgeRow{"zone left", -1, Middle, -0.001, 0, true,
