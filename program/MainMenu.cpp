@@ -43,7 +43,7 @@ struct TMenuItem {
 constexpr TMenuItem Separator{0, TMenuCommand::Connection, TWhen::Always, false};
 
 // The items in their order. The cleaning action and the safe configuration work come beside the
-// items they belong with; the zone coordinates follow the design's items.
+// items they belong with; the zone coordinates come after the program's own items.
 constexpr TMenuItem MenuItems[] = {
     {ltConnection, TMenuCommand::Connection, TWhen::Always, false},
     Separator,

@@ -130,7 +130,7 @@ TEST_F(ZonePrecisionProgram, CornerDraggedNearANeighbourMeetsItExactly) {
     EXPECT_EQ(CornerText(saved[1], 3), CornerText(saved[0], 3));
 }
 
-TEST_F(ZonePrecisionProgram, CoordinatesItemFollowsTheDesignsItems) {
+TEST_F(ZonePrecisionProgram, CoordinatesItemNeedsASelectionInEditMode) {
     SelectLanguage(LangEnglish);
     Box->SelectedIndex = 0;
     QAction* item = CoordinatesItem();
