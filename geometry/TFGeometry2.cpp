@@ -118,8 +118,18 @@ TQuadPoints DefaultQuad(int index) {
 }
 
 bool IsValidQuad(const TQuadPoints& corners, int W, int H) {
+    return QuadFault(corners, W, H) == TQuadFault::None;
+}
+
+TQuadFault QuadFault(const TQuadPoints& corners, int W, int H) {
     const TPixelQuad px = QuadToPixels(corners, W, H);
-    return IsConvex(px) && IsLargeEnough(px) && IsNotFlat(corners);
+    if (!IsConvex(px))
+        return TQuadFault::NotConvex;
+    if (!IsLargeEnough(px))
+        return TQuadFault::TooSmall;
+    if (!IsNotFlat(corners))
+        return TQuadFault::TooFlat;
+    return TQuadFault::None;
 }
 
 bool PointInPolygon(TIntPoint point, const TPixelQuad& corners) {

@@ -45,6 +45,10 @@ TPixelQuad QuadToPixels(const TQuadPoints& corners, double SX, double SY);
 TFloatPoint PixelToFloat(TIntPoint point, int W, int H);
 TQuadPoints DefaultQuad(int index);
 bool IsValidQuad(const TQuadPoints& corners, int W, int H);
+// The first validity rule a zone breaks, in the order IsValidQuad tests them, so that a refusal
+// can say which.
+enum class TQuadFault { None, NotConvex, TooSmall, TooFlat };
+TQuadFault QuadFault(const TQuadPoints& corners, int W, int H);
 bool PointInPolygon(TIntPoint point, const TPixelQuad& corners);
 bool QuadContains(const TQuadBase& zone, TIntPoint point, int W, int H);
 int CornerAt(const TQuadBase& zone, TIntPoint point, int W, int H);

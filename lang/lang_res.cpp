@@ -224,6 +224,26 @@ constexpr std::array<TLangPair, LangTableSize> Table{{
     {"the file is not a picture that can be read.", "файл не является читаемым изображением."},
     {"the picture is larger than 8192 pixels.", "изображение больше 8192 точек."},
 
+    // Zone editor precision
+    {"Zone coordinates...", "Координаты зоны..."},
+    {"Zone coordinates", "Координаты зоны"},
+    {"Corner", "Угол"},
+    {"X (0..1)", "X (0..1)"},
+    {"Y (0..1)", "Y (0..1)"},
+    {"X, pixels", "X, точки"},
+    {"Y, pixels", "Y, точки"},
+    {"Pixels of the picture %1 x %2", "Точки кадра %1 x %2"},
+    {"The mark (chevron and id) is on edge P0-P1.",
+     "Метка (стрелка и номер) стоит на стороне P0-P1."},
+    {"The zone is refused: it is not convex (its corners must go round it in order, without "
+     "crossing).",
+     "Зона не принята: она не выпуклая (углы должны идти по кругу по порядку, без "
+     "пересечений)."},
+    {"The zone is refused: a side or a diagonal is 10 pixels or shorter on the screen.",
+     "Зона не принята: сторона или диагональ не длиннее 10 точек на экране."},
+    {"The zone is refused: it is too flat (its diagonals are almost parallel).",
+     "Зона не принята: она слишком плоская (диагонали почти параллельны)."},
+
 }};
 
 std::array<std::string, LangTableSize>& Entries() {

@@ -179,6 +179,20 @@ enum TLangExtraIndex : int {
     ltPictureNotReadable,
     ltPictureTooLarge,
 
+    // Zone editor precision
+    ltZoneCoordinatesMenu,
+    ltZoneCoordinatesCaption,
+    ltCornerColumn,
+    ltCornerX,
+    ltCornerY,
+    ltCornerXPixels,
+    ltCornerYPixels,
+    ltCornerPicture,
+    ltCornerMarkedEdge,
+    ltZoneNotConvex,
+    ltZoneTooSmall,
+    ltZoneTooFlat,
+
     ltExtraAfter
 };
 // Every entry, the design's and ours.

@@ -10,6 +10,8 @@
 #include "dialogs/Prompts.h"
 #include "program/zelmont_box.h"
 #include "safeconfig/SafeConfig.h"
+#include "lang/lang_res.h"
+#include "zoneedit/CornerTableForm.h"
 
 namespace {
 
@@ -35,7 +37,53 @@ void BindCleaning(TZelmont_box& box) {
     box.Cleaning->SendLine = [&box](const std::string& line) { box.SendLine(line); };
 }
 
+// The refusal of a zone typed into the corner table, naming the rule it breaks; empty when valid.
+QString ZoneFaultText(const TZelmont_box& box, const TQuadPoints& corners) {
+    switch (QuadFault(corners, box.ViewWidth, box.ViewHeight)) {
+    case TQuadFault::None:
+        return {};
+    case TQuadFault::NotConvex:
+        return Lang(ltZoneNotConvex);
+    case TQuadFault::TooSmall:
+        return Lang(ltZoneTooSmall);
+    case TQuadFault::TooFlat:
+        return Lang(ltZoneTooFlat);
+    }
+    return {};
+}
+
+// The corner table lives as a child of the main window, found again when the menu asks for it.
+void BindZoneCoordinates(TZelmont_box& box) {
+    if (!box.MainForm())
+        return;
+    auto* form = new TCornerTableForm(box.MainForm());
+    form->Accepting = [&box, form](const TQuadPoints& corners) {
+        const QString fault = ZoneFaultText(box, corners);
+        if (!fault.isEmpty())
+            box.Prompts->Inform(form, "KERVOLA", fault, QMessageBox::Warning);
+        return fault.isEmpty();
+    };
+}
+
 } // namespace
+
+void ShowZoneCoordinates(TZelmont_box& box) {
+    QWidget* owner = box.MainForm();
+    auto* form = owner ? owner->findChild<TCornerTableForm*>() : nullptr;
+    if (!form || !box.Editing || !box.HasValidSelection())
+        return;
+    form->Prepare(box.Quad(box.SelectedIndex)->Points, box.FrameWidth, box.FrameHeight);
+    form->move(box.DialogPosition());
+    if (!box.Prompts->Exec(form))
+        return;
+    // OK has checked them already, unless the dialog was answered without its button.
+    const TQuadPoints corners = form->Corners();
+    if (const QString fault = ZoneFaultText(box, corners); !fault.isEmpty()) {
+        box.Prompts->Inform(owner, "KERVOLA", fault, QMessageBox::Warning);
+        return;
+    }
+    box.SetSelectedCorners(corners);
+}
 
 void BindSubsystems(TZelmont_box& box) {
     box.Transfer = std::make_unique<TConfigTransfer>(box);
@@ -48,6 +96,7 @@ void BindSubsystems(TZelmont_box& box) {
     box.Settings = std::make_unique<TSettingsBinding>(box);
     box.Settings->Commands.Bind(box.SettingsForm);
     BindCleaning(box);
+    BindZoneCoordinates(box);
 }
 
 TXMLConfig& TSettingsBinding::Document() {

@@ -9,6 +9,8 @@ class TZelmont_box;
 // Makes the subsystems the controller owns and fills in their interfaces; the controller's
 // dialogs exist by then.
 void BindSubsystems(TZelmont_box& box);
+// "Zone coordinates...": the selected zone's corners in a table; OK applies them as one step.
+void ShowZoneCoordinates(TZelmont_box& box);
 
 class TSettingsBinding final : public TSettingsHost {
 public:

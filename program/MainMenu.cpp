@@ -23,7 +23,15 @@ const QString ConfigFilter = "XML Files (*.xml *.XML)";
 const QString PictureFilter = "Graphic files (*.jpg *.jpeg *.bmp *.JPG *.JPEG *.BMP)";
 
 // When an item of the main menu is enabled; the order of the flags BuildMainMenu computes.
-enum class TWhen { Always, Editing, Selected, Connected, ConnectedLive, ConnectedEditing };
+enum class TWhen {
+    Always,
+    Editing,
+    Selected,
+    Connected,
+    ConnectedLive,
+    ConnectedEditing,
+    EditingSelected
+};
 
 struct TMenuItem {
     int Text; // 0: a separator
@@ -35,7 +43,7 @@ struct TMenuItem {
 constexpr TMenuItem Separator{0, TMenuCommand::Connection, TWhen::Always, false};
 
 // The items in their order. The cleaning action and the safe configuration work come beside the
-// items they belong with.
+// items they belong with; the zone coordinates come after the program's own items.
 constexpr TMenuItem MenuItems[] = {
     {ltConnection, TMenuCommand::Connection, TWhen::Always, false},
     Separator,
@@ -61,6 +69,8 @@ constexpr TMenuItem MenuItems[] = {
     {ltAboutMenu, TMenuCommand::About, TWhen::Always, false},
     {ltHelp, TMenuCommand::Help, TWhen::Always, false},
     Separator,
+    {ltZoneCoordinatesMenu, TMenuCommand::ZoneCoordinates, TWhen::EditingSelected, false},
+    Separator,
     {ltHistoryMenu, TMenuCommand::History, TWhen::Connected, false},
     {ltExportZonesMenu, TMenuCommand::ExportZones, TWhen::Always, false},
     {ltImportZonesMenu, TMenuCommand::ImportZones, TWhen::Editing, false},
@@ -80,8 +90,13 @@ QMenu* TZelmont_box::BuildMainMenu(int index) {
         MainMenu->deleteLater();
     MainMenu = new QMenu(MainForm());
     const bool connected = ConnectionState > csLoggingIn;
-    const bool enabled[] = {
-        true, Editing, index >= 0, connected, connected && !Editing, connected && Editing};
+    const bool enabled[] = {true,
+                            Editing,
+                            index >= 0,
+                            connected,
+                            connected && !Editing,
+                            connected && Editing,
+                            Editing && index >= 0 && index < Count()};
     for (const TMenuItem& item : MenuItems) {
         if (item.Text == 0) {
             MainMenu->addSeparator();
@@ -171,6 +186,9 @@ void TZelmont_box::MainMenuClick(TMenuCommand command, bool checked) {
         break;
     case TMenuCommand::ImportZones:
         SafeConfig->ImportZonesDialog();
+        break;
+    case TMenuCommand::ZoneCoordinates:
+        ShowZoneCoordinates(*this);
         break;
     }
 }

@@ -13,6 +13,7 @@
 
 #include <bit>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -20,6 +21,22 @@ namespace {
 // One wheel notch (120) turns a zone by 5 degrees, or by 1 degree with Alt or the middle button.
 constexpr double CoarseRadiansPerDelta = 0.0007272205;
 constexpr double FineRadiansPerDelta = 0.0001454441;
+
+// The snap marker: a ring round the point the corner landed on, in a colour no zone is drawn in.
+constexpr int SnapMarkerRadius = 7;
+const QColor SnapMarkerColor(255, 255, 0);
+
+bool SamePoints(const TQuadPoints& a, const TQuadPoints& b) {
+    for (int i = 0; i < 4; ++i)
+        if (a[i].X != b[i].X || a[i].Y != b[i].Y)
+            return false;
+    return true;
+}
+
+bool IsModifierKey(int key) {
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+           key == Qt::Key_Meta || key == Qt::Key_AltGr;
+}
 
 TIntPoint ToIntPoint(const QPointF& p) {
     const QPoint q = p.toPoint();
@@ -118,7 +135,7 @@ void TExtraPanel::mousePressEvent(QMouseEvent* event) {
 
 void TExtraPanel::mouseMoveEvent(QMouseEvent* event) {
     if (Owner && Hooked)
-        Owner->MouseMove(ToIntPoint(event->position()));
+        Owner->MouseMove(ToIntPoint(event->position()), event->modifiers());
 }
 
 void TExtraPanel::mouseReleaseEvent(QMouseEvent* event) {
@@ -142,7 +159,8 @@ bool TExtraPanel::eventFilter(QObject* watched, QEvent* event) {
         setGeometry(parentWidget()->contentsRect());
     if (event->type() == QEvent::KeyPress && watched == Owner->MainForm()) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (!Owner->HandleUndoKey(key->key(), key->modifiers()))
+        if (!Owner->HandleEditKey(key->key(), key->modifiers()) &&
+            !Owner->HandleUndoKey(key->key(), key->modifiers()))
             return false;
         key->accept();
         return true;
@@ -171,6 +189,8 @@ TQuadImager::TQuadImager()
     OnQuadChanged = [](TQuadImager& sender, int index) {
         sender.Config->UpdateSensorGeometry(sender, index);
     };
+    KeyRunTimer.setSingleShot(true);
+    QObject::connect(&KeyRunTimer, &QTimer::timeout, &KeyRunTimer, [this] { KeyRunTick(); });
 }
 
 TQuadImager::~TQuadImager() {
@@ -248,6 +268,26 @@ void TQuadImager::ComposeView() {
         return;
     QPainter painter(&BackBuffer);
     DrawQuads(*this, painter, BackBuffer.width(), BackBuffer.height());
+    DrawEditMarks(painter);
+}
+
+void TQuadImager::DrawEditMarks(QPainter& painter) {
+    if (!Editing || GreyMode)
+        return;
+    const int W = BackBuffer.width();
+    const int H = BackBuffer.height();
+    if (const int corner = ActiveCorner(); corner >= 0) {
+        const TPixelQuad px = QuadToPixels(Quad(SelectedIndex)->Points, W - 1, H - 1);
+        const TPixelRect r = HandleRect(px[corner]);
+        painter.fillRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top),
+                         QColor(SelectedColor.R, SelectedColor.G, SelectedColor.B));
+    }
+    if (Snapped && (Moving || DragCorner >= 0)) {
+        const QPoint at(RoundHalfEven(Snapped->X * (W - 1)), RoundHalfEven(Snapped->Y * (H - 1)));
+        painter.setPen(QPen(SnapMarkerColor, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(at, SnapMarkerRadius, SnapMarkerRadius);
+    }
 }
 
 // Nearest neighbour: source pixels are dropped or repeated, never blended. Our own loop also
@@ -410,6 +450,8 @@ void TQuadImager::CaptureView(std::vector<std::uint8_t>& buffer) const {
 // ---------------------------------------------------------------------------------------------
 
 void TQuadImager::SetEditing(bool on) {
+    FinishKeyRun();
+    ClearActiveCorner();
     Editing = on;
     SelectedIndex = on ? Count() - 1 : -1;
     PaintView();
@@ -418,6 +460,8 @@ void TQuadImager::SetEditing(bool on) {
 bool TQuadImager::AddSensorById(const std::string& id) {
     if (!Editing || Count() >= MaxZones)
         return false;
+    FinishKeyRun();
+    ClearActiveCorner();
     Config->AddEmptySensor(*this, id);
     SelectedIndex = Count() - 1;
     EditFinished();
@@ -428,6 +472,8 @@ bool TQuadImager::AddSensorById(const std::string& id) {
 bool TQuadImager::ChangeSelectedId(const std::string& id) {
     if (!Editing || !HasValidSelection())
         return false;
+    FinishKeyRun();
+    ClearActiveCorner(); // the zone goes to the end of the list, away from the selection
     const TQuadPoints corners = Quad(SelectedIndex)->Points;
     Config->ChangeSensorId(*this, SelectedIndex, corners, id);
     EditFinished();
@@ -438,6 +484,8 @@ bool TQuadImager::ChangeSelectedId(const std::string& id) {
 void TQuadImager::DeleteSelected() {
     if (!Editing || !HasValidSelection())
         return;
+    FinishKeyRun();
+    ClearActiveCorner();
     Config->DeleteSensor(*this, SelectedIndex);
     SelectedIndex = Count() - 1;
     EditFinished();
@@ -452,6 +500,8 @@ void TQuadImager::CopySensor() {
 void TQuadImager::PasteSensor() {
     if (!Editing || Count() >= MaxZones)
         return;
+    FinishKeyRun();
+    ClearActiveCorner();
     TQuadPoints corners = ZoneClipboard;
     const double offset = 0.01 * Count();
     for (TFloatPoint& p : corners) {
@@ -514,23 +564,33 @@ bool TQuadImager::PanelContains(TIntPoint p) const {
            p.Y <= PanelWidget->height();
 }
 
+void TQuadImager::StartMove(TIntPoint position) {
+    DragAnchor = position;
+    Moving = true;
+    FreeQuad = DragShown = Quad(SelectedIndex)->Points;
+}
+
 void TQuadImager::MouseDown(Qt::MouseButton button, TIntPoint position) {
+    // What the mouse does next is a step of its own, not part of the key moves before it.
+    FinishKeyRun();
     if (Editing && HasValidSelection()) {
         LastPoint = position;
         if (button == Qt::LeftButton) {
             const TQuadBase& selected = *Quad(SelectedIndex);
             DragCorner = CornerAt(selected, position, ViewWidth, ViewHeight);
             if (DragCorner >= 0) {
+                SetActiveCorner(DragCorner);
+                PaintView();
                 ShowGuides();
             } else if (QuadContains(selected, position, ViewWidth, ViewHeight)) {
-                DragAnchor = position;
-                Moving = true;
+                StartMove(position);
             } else {
                 for (int i = 0; i < Count(); ++i) {
                     if (QuadContains(*Quad(i), position, ViewWidth, ViewHeight)) {
+                        if (i != SelectedIndex)
+                            ClearActiveCorner();
                         SelectedIndex = i;
-                        DragAnchor = position;
-                        Moving = true;
+                        StartMove(position);
                         break;
                     }
                 }
@@ -544,25 +604,45 @@ void TQuadImager::MouseDown(Qt::MouseButton button, TIntPoint position) {
 }
 
 void TQuadImager::MouseMove(TIntPoint position) {
+    MouseMove(position, Qt::NoModifier);
+}
+
+void TQuadImager::MouseMove(TIntPoint position, Qt::KeyboardModifiers modifiers) {
     if (!Editing || !HasValidSelection() || !PanelContains(position))
         return;
     LastPoint = position;
     TQuadBase& zone = *Quad(SelectedIndex);
+    const bool snapping = !(modifiers & Qt::ControlModifier);
     if (DragCorner >= 0 && DragCorner < 4) {
+        const TSnap snap = SnapCorner(*this, SelectedIndex, DragCorner,
+                                      PixelToFloat(position, ViewWidth, ViewHeight), ViewWidth,
+                                      ViewHeight, snapping);
         TQuadPoints candidate = zone.Points;
-        candidate[DragCorner] = PixelToFloat(position, ViewWidth, ViewHeight);
+        candidate[DragCorner] = snap.At;
         if (!IsValidQuad(candidate, ViewWidth, ViewHeight))
             return; // the corner stays at its last valid position
         zone.Points[DragCorner] = candidate[DragCorner];
+        Snapped.reset();
+        if (snap.Kind != TSnap::None)
+            Snapped = snap.At;
         QuadChanged(SelectedIndex);
         PaintView();
         ShowGuides();
         return;
     }
     if (Moving) {
-        MoveQuad(zone.Points, position.X - DragAnchor.X, position.Y - DragAnchor.Y, ViewWidth,
+        // Something else (the wheel, a new document) moved the zone since: go on from there.
+        if (!SamePoints(zone.Points, DragShown))
+            FreeQuad = zone.Points;
+        MoveQuad(FreeQuad, position.X - DragAnchor.X, position.Y - DragAnchor.Y, ViewWidth,
                  ViewHeight);
         DragAnchor = position;
+        const TZoneSnap snap =
+            SnapZone(*this, SelectedIndex, FreeQuad, ViewWidth, ViewHeight, snapping);
+        zone.Points = DragShown = snap.Points;
+        Snapped.reset();
+        if (snap.Corner >= 0)
+            Snapped = snap.Points[snap.Corner];
         QuadChanged(SelectedIndex);
         PaintView();
     }
@@ -572,8 +652,12 @@ void TQuadImager::MouseUp(Qt::MouseButton button, TIntPoint) {
     if (button != Qt::LeftButton || !Editing || !HasValidSelection())
         return;
     const bool dragged = Moving || DragCorner >= 0;
+    const bool marked = Snapped.has_value();
     Moving = false;
     DragCorner = -1;
+    Snapped.reset();
+    if (marked)
+        PaintView(); // the marker lasts only as long as the drag
     if (dragged)
         EditFinished(); // one step per drag, however many moves it took
 }
@@ -585,6 +669,8 @@ void TQuadImager::DblClick() {
     for (int step = 1; step <= count; ++step) {
         const int i = (SelectedIndex + step) % count;
         if (QuadContains(*Quad(i), LastPoint, ViewWidth, ViewHeight)) {
+            if (i != SelectedIndex)
+                ClearActiveCorner();
             SelectedIndex = i;
             DragAnchor = LastPoint;
             break;
@@ -602,13 +688,18 @@ bool TQuadImager::MouseWheel(int delta, Qt::KeyboardModifiers modifiers, Qt::Mou
     TQuadBase& zone = *Quad(SelectedIndex);
     if (!QuadContains(zone, LastPoint, ViewWidth, ViewHeight))
         return false;
+    FinishKeyRun();
     TQuadPoints& p = zone.Points;
     if (modifiers & Qt::ShiftModifier) {
-        // Moves the edge mark to the neighbouring edge; the corners stay where they are.
+        // Moves the edge mark to the neighbouring edge; the corners stay where they are, and so
+        // does the active one, under its new number.
+        const int active = ActiveCorner();
         if (delta < 0)
             p = {p[1], p[2], p[3], p[0]};
         else
             p = {p[3], p[0], p[1], p[2]};
+        if (active >= 0)
+            SetActiveCorner((active + (delta < 0 ? 3 : 1)) % 4);
     } else if (modifiers & Qt::ControlModifier) {
         ScaleQuad(p, delta > 0 ? 1.1 : 0.9);
     } else if ((modifiers & Qt::AltModifier) || (buttons & Qt::MiddleButton)) {
@@ -632,6 +723,11 @@ void TQuadImager::EditFinished() {
 void TQuadImager::CancelDrag() {
     Moving = false;
     DragCorner = -1;
+    Snapped.reset();
+    // The document is being replaced: the key moves so far are in it, and its zones are new.
+    KeyRunTimer.stop();
+    KeyRun.Close();
+    ClearActiveCorner();
 }
 
 bool TQuadImager::HandleUndoKey(int key, Qt::KeyboardModifiers modifiers) {
@@ -644,5 +740,95 @@ bool TQuadImager::HandleUndoKey(int key, Qt::KeyboardModifiers modifiers) {
         return false;
     if (OnUndoRequest)
         OnUndoRequest(*this, redo);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+int TQuadImager::ActiveCorner() const {
+    return ActiveIndex >= 0 && ActiveZone == SelectedIndex && HasValidSelection() ? ActiveIndex
+                                                                                  : -1;
+}
+
+void TQuadImager::SetActiveCorner(int corner) {
+    ActiveIndex = corner;
+    ActiveZone = SelectedIndex;
+}
+
+long long TQuadImager::Now() const {
+    if (Clock)
+        return Clock();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool TQuadImager::HandleEditKey(int key, Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers mods = modifiers & ~Qt::KeypadModifier;
+    const bool arrow =
+        key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+    const bool tab = key == Qt::Key_Tab || key == Qt::Key_Backtab;
+    if (!arrow && !tab && key != Qt::Key_Escape) {
+        if (!IsModifierKey(key))
+            FinishKeyRun();
+        return false;
+    }
+    if (!Editing || !KeyCommandsEnabled() || !HasValidSelection() || Moving || DragCorner >= 0)
+        return false;
+    if (key == Qt::Key_Escape) {
+        if (ActiveCorner() < 0)
+            return false;
+        ClearActiveCorner();
+        PaintView();
+        return true;
+    }
+    // Ctrl+Tab and the like belong to the windows.
+    if (mods & ~Qt::ShiftModifier)
+        return false;
+    if (tab) {
+        const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
+        SetActiveCorner(NextCorner(ActiveCorner(), back));
+        PaintView();
+        return true;
+    }
+    const double step = (mods & Qt::ShiftModifier) ? CoarseKeyStep : FineKeyStep;
+    const double dX = key == Qt::Key_Left ? -step : key == Qt::Key_Right ? step : 0;
+    const double dY = key == Qt::Key_Up ? -step : key == Qt::Key_Down ? step : 0;
+    if (KeyRun.Press(Now()))
+        EditFinished();
+    KeyRunTimer.start(static_cast<int>(TKeyRun::GapMs));
+    TQuadPoints& p = Quad(SelectedIndex)->Points;
+    const int corner = ActiveCorner();
+    const bool moved =
+        corner >= 0 ? NudgeCorner(p, corner, dX, dY, ViewWidth, ViewHeight) : NudgeZone(p, dX, dY);
+    if (moved) {
+        QuadChanged(SelectedIndex);
+        PaintView();
+    }
+    return true;
+}
+
+void TQuadImager::KeyRunTick() {
+    const long long now = Now();
+    if (KeyRun.Lapsed(now))
+        FinishKeyRun();
+    else if (KeyRun.Open())
+        KeyRunTimer.start(static_cast<int>(KeyRun.Remaining(now)));
+}
+
+void TQuadImager::FinishKeyRun() {
+    KeyRunTimer.stop();
+    if (KeyRun.Close())
+        EditFinished();
+}
+
+bool TQuadImager::SetSelectedCorners(const TQuadPoints& corners) {
+    if (!Editing || !HasValidSelection() || !IsValidQuad(corners, ViewWidth, ViewHeight))
+        return false;
+    FinishKeyRun();
+    Quad(SelectedIndex)->Points = corners;
+    QuadChanged(SelectedIndex);
+    EditFinished();
+    PaintView();
     return true;
 }

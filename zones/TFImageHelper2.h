@@ -6,15 +6,18 @@
 #include "config/XMLConfig.h"
 #include "zones/FramePicture.h"
 #include "geometry/TFGeometry2.h"
+#include "zoneedit/ZonePrecision.h"
 
 #include <QImage>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,6 +118,8 @@ public:
     // Mouse editing, in view pixels.
     void MouseDown(Qt::MouseButton button, TIntPoint position);
     void MouseMove(TIntPoint position);
+    // Ctrl held turns snapping off for this step of a drag.
+    void MouseMove(TIntPoint position, Qt::KeyboardModifiers modifiers);
     void MouseUp(Qt::MouseButton button, TIntPoint position);
     void DblClick();
     // True when the wheel turned the selected zone; otherwise the form handles it.
@@ -130,6 +135,22 @@ public:
     void CancelDrag();
     // True when the key was an undo or redo key and editing is on.
     bool HandleUndoKey(int key, Qt::KeyboardModifiers modifiers);
+
+    // Precise editing, in editing mode only. The active corner (filled handle) is the one the
+    // arrow keys move; with none they move the whole zone. -1 when there is none.
+    int ActiveCorner() const;
+    // Arrows (Shift: larger steps), Tab, Shift+Tab and Escape; true when the key was taken. Any
+    // other key ends a run of key moves first, so that what it does is a step of its own.
+    bool HandleEditKey(int key, Qt::KeyboardModifiers modifiers);
+    // The run of key moves in progress becomes its undo step now.
+    void FinishKeyRun();
+    // The selected zone's corners replaced at once, one step; false when not editing, without a
+    // valid selection, or when the corners fail IsValidQuad on the view.
+    bool SetSelectedCorners(const TQuadPoints& corners);
+    // Where the dragged corner snapped, while the drag lasts.
+    std::optional<TFloatPoint> SnapMarker() const { return Snapped; }
+    // Milliseconds of a steady clock, which times the runs of key moves; tests hold it still.
+    std::function<long long()> Clock;
 
     TExtraPanel* Panel() const { return PanelWidget.data(); }
     QWidget* MainForm() const { return Form.data(); }
@@ -150,6 +171,12 @@ private:
     void RefreshPanel();
     void CopyImageIntoFrame(const QImage& image);
     bool PanelContains(TIntPoint position) const;
+    void StartMove(TIntPoint position);
+    void SetActiveCorner(int corner);
+    void ClearActiveCorner() { ActiveIndex = -1; }
+    void DrawEditMarks(QPainter& painter);
+    long long Now() const;
+    void KeyRunTick();
 
     TJpegDecoder Decoder;
     // Decoding goes here first so that a broken picture never tears the frame on show.
@@ -160,4 +187,15 @@ private:
     int ColumnMapFrameWidth = 0;
     QPointer<QWidget> Form;
     QPointer<TExtraPanel> PanelWidget;
+
+    // The active corner belongs to the zone selected when it was chosen; a new selection drops it.
+    int ActiveIndex = -1;
+    int ActiveZone = -1;
+    TKeyRun KeyRun;
+    QTimer KeyRunTimer;
+    // A whole-zone drag follows the mouse here, unsnapped, so that a snap never drags the zone
+    // away from under the pointer; DragShown is what the zone was last given.
+    TQuadPoints FreeQuad{};
+    TQuadPoints DragShown{};
+    std::optional<TFloatPoint> Snapped;
 };

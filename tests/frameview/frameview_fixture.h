@@ -27,9 +27,10 @@ protected:
     }
 
     void Mouse(QEvent::Type type, Qt::MouseButton button, QPoint at,
-               Qt::MouseButtons held = Qt::NoButton) {
+               Qt::MouseButtons held = Qt::NoButton,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QMouseEvent event(type, QPointF(at), QPointF(Imager.Panel()->mapToGlobal(at)), button,
-                          held | button, Qt::NoModifier);
+                          held | button, modifiers);
         QApplication::sendEvent(Imager.Panel(), &event);
     }
     void Press(QPoint at, Qt::MouseButton button = Qt::LeftButton) {
@@ -38,8 +39,9 @@ protected:
     void Release(QPoint at, Qt::MouseButton button = Qt::LeftButton) {
         Mouse(QEvent::MouseButtonRelease, button, at);
     }
-    void Move(QPoint at, Qt::MouseButtons held = Qt::NoButton) {
-        Mouse(QEvent::MouseMove, Qt::NoButton, at, held);
+    void Move(QPoint at, Qt::MouseButtons held = Qt::NoButton,
+              Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        Mouse(QEvent::MouseMove, Qt::NoButton, at, held, modifiers);
     }
     void DoubleClick(QPoint at) {
         Press(at);

@@ -234,8 +234,9 @@ TEST_F(ZoneEditor, CornerDraggedAcrossTheOppositeEdgeStopsAtTheLastValidPlace) {
     Imager.SelectedIndex = 0;
     Press(Zone0P0);
     ASSERT_EQ(Imager.DragCorner, 0);
-    Move(QPoint(200, 135), Qt::LeftButton); // still convex
-    Move(QPoint(300, 60), Qt::LeftButton);  // past the far corner: crossed outline
+    // Ctrl held: (200, 135) lies within snapping range of zone 1's lower edge.
+    Move(QPoint(200, 135), Qt::LeftButton, Qt::ControlModifier); // still convex
+    Move(QPoint(300, 60), Qt::LeftButton, Qt::ControlModifier);  // past the far corner: crossed
     Release(QPoint(300, 60));
     EXPECT_EQ(Imager.DragCorner, -1);
     EXPECT_TRUE(Near(Corners(0)[0], {0.5, 0.45}));

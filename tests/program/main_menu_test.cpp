@@ -60,7 +60,7 @@ TEST_F(MenuTest, ItemsCarryTheirTagsInOrder) {
         if (!a->isSeparator())
             tags.push_back(a->data().toInt());
     EXPECT_EQ(tags,
-              (std::vector<int>{-1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 12, 9, 10, 11, 30, 31, 32}));
+              (std::vector<int>{-1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 12, 9, 10, 11, 40, 30, 31, 32}));
 }
 
 TEST_F(MenuTest, ItemsInEveryMode) {
@@ -87,8 +87,8 @@ TEST_F(MenuTest, ItemsInEveryMode) {
         Box->ConnectionState = r.State;
         Box->Editing = r.Editing;
         QMenu* menu = Menu(r.Index);
-        EXPECT_EQ(menu->actions().size(), 27)
-            << r.Mode; // with the four items of safe configuration work
+        EXPECT_EQ(menu->actions().size(), 29)
+            << r.Mode; // with the four items of safe configuration work and the zone coordinates
         for (size_t i = 0; i < std::size(commands); ++i)
             EXPECT_EQ(ItemOf(menu, commands[i])->isEnabled(), r.Enabled[i] == '1')
                 << r.Mode << " tag " << static_cast<int>(commands[i]);
