@@ -1,5 +1,7 @@
 #include "countcheck/CountLog.h"
 
+#include "channel/DetectorProtocol.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -134,6 +136,26 @@ bool ParseEventLog(const std::string& text, std::vector<TCountEvent>& events, in
     }
     events.insert(events.end(), read.begin(), read.end());
     return true;
+}
+
+bool ReadZoneStateReply(const std::string& line,
+                        std::vector<std::pair<std::string, bool>>& states) {
+    states.clear();
+    if (line.size() < 2)
+        return false;
+    const std::string code = line.substr(0, 2);
+    const std::string rest = line.size() > 3 ? line.substr(3) : std::string();
+    if (code == "gs") {
+        for (const TZoneState& s : ParseZoneStates(rest))
+            states.emplace_back(s.Id, s.Active);
+        return true;
+    }
+    if (code == "ge") {
+        for (const TZoneEvent& e : ParseZoneEvents(rest))
+            states.emplace_back(e.Id, e.Active);
+        return true;
+    }
+    return false;
 }
 
 void TDetectorEdges::Update(const std::vector<std::pair<std::string, bool>>& states, double time,

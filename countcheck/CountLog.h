@@ -37,6 +37,10 @@ std::string FormatEventLog(std::vector<TCountEvent> events);
 bool ParseEventLog(const std::string& text, std::vector<TCountEvent>& events, int& line,
                    std::string& problem);
 
+// The zone states of a "gs" or "ge" reply line, read by the design's rules of the program's own
+// parser; false for any other line.
+bool ReadZoneStateReply(const std::string& line, std::vector<std::pair<std::string, bool>>& states);
+
 // The detector's per-zone states as zone-state replies report them, turned into on and off
 // events. The first state seen of a zone after Reset is its starting state and no event.
 class TDetectorEdges {
