@@ -223,6 +223,26 @@ constexpr std::array<TLangPair, LangTableSize> Table{{
      "кадры хранятся только в файлах .jpg, .jpeg и .bmp."},
     {"the file is not a picture that can be read.", "файл не является читаемым изображением."},
     {"the picture is larger than 8192 pixels.", "изображение больше 8192 точек."},
+    // The count check.
+    {"Count check...", "Проверка счёта..."},
+    {"Count check", "Проверка счёта"},
+    {"Zone", "Зона"},
+    {"Detector", "Детектор"},
+    {"Hand", "Вручную"},
+    {"Matched", "Совпало"},
+    {"Missed", "Пропущено"},
+    {"False", "Ложных"},
+    {"Error %", "Ошибка %"},
+    {"Total", "Итого"},
+    {"Start", "Старт"},
+    {"Stop", "Стоп"},
+    {"Reset", "Сброс"},
+    {"Save...", "Сохранить..."},
+    {"Save count check", "Сохранить проверку счёта"},
+    {"CSV files (*.csv *.CSV)", "Файлы CSV (*.csv *.CSV)"},
+    {"The count check could not be written to %1:", "Не удалось записать проверку счёта в %1:"},
+    {"Keys 1-9 or the middle button on a zone: a vehicle passed it.",
+     "Клавиши 1-9 или средняя кнопка на зоне: машина прошла её."},
 
 }};
 

@@ -1,6 +1,7 @@
 // The popup main menu and the keyboard commands of the detector controller.
 #include "program/zelmont_box.h"
 
+#include "countcheck/CountCheckWindow.h"
 #include "dialogs/SensorIdForm.h"
 #include "program/ControllerBindings.h"
 #include "platform/Folders.h"
@@ -64,6 +65,8 @@ constexpr TMenuItem MenuItems[] = {
     {ltHistoryMenu, TMenuCommand::History, TWhen::Connected, false},
     {ltExportZonesMenu, TMenuCommand::ExportZones, TWhen::Always, false},
     {ltImportZonesMenu, TMenuCommand::ImportZones, TWhen::Editing, false},
+    Separator,
+    {ltCountCheckMenu, TMenuCommand::CountCheck, TWhen::ConnectedLive, false},
 };
 
 } // namespace
@@ -171,6 +174,11 @@ void TZelmont_box::MainMenuClick(TMenuCommand command, bool checked) {
         break;
     case TMenuCommand::ImportZones:
         SafeConfig->ImportZonesDialog();
+        break;
+    case TMenuCommand::CountCheck:
+        // The window is the main window's child, made by the binding.
+        if (auto* check = MainForm()->findChild<TCountCheckWindow*>())
+            check->Open(DialogPosition());
         break;
     }
 }
@@ -345,6 +353,12 @@ void TZelmont_box::HandleKeyDown(QKeyEvent* event) {
             MainForm()->showMaximized();
         else
             ResizeClient(sizes[key - Qt::Key_1].width(), sizes[key - Qt::Key_1].height());
+        return;
+    }
+    if (key == Qt::Key_K && (mods & Qt::ControlModifier)) {
+        // As its menu item: connected and not editing.
+        if (ConnectionState > csLoggingIn && !Editing)
+            MainMenuClick(TMenuCommand::CountCheck, false);
         return;
     }
     if (key == Qt::Key_F1 && (mods & Qt::ShiftModifier)) {

@@ -55,6 +55,7 @@ enum class TMenuCommand : int {
     History = 30,
     ExportZones = 31,
     ImportZones = 32,
+    CountCheck = 40,
 };
 
 class TZelmont_box : public TQuadImager {
