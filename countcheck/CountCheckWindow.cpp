@@ -89,7 +89,7 @@ QString ErrorText(const std::optional<double>& value) {
 } // namespace
 
 TCountCheckWindow::TCountCheckWindow(TQuadImager& view, QWidget* mainForm)
-    : QWidget(mainForm, Qt::Tool), View(view), Form(mainForm) {
+    : QWidget(mainForm, Qt::Tool), View(view), ViewPanel(view.Panel()), Form(mainForm) {
     setObjectName("CountCheck");
     Grid = new QTableWidget(0, Columns, this);
     Grid->verticalHeader()->hide();
@@ -123,8 +123,8 @@ TCountCheckWindow::TCountCheckWindow(TQuadImager& view, QWidget* mainForm)
     if (mainForm)
         mainForm->installEventFilter(this);
     installEventFilter(this);
-    if (view.Panel())
-        view.Panel()->installEventFilter(this);
+    if (ViewPanel)
+        ViewPanel->installEventFilter(this);
     ApplyTexts();
     resize(560, 300);
 }
@@ -132,8 +132,8 @@ TCountCheckWindow::TCountCheckWindow(TQuadImager& view, QWidget* mainForm)
 TCountCheckWindow::~TCountCheckWindow() {
     if (Form)
         Form->removeEventFilter(this);
-    if (View.Panel())
-        View.Panel()->removeEventFilter(this);
+    if (ViewPanel)
+        ViewPanel->removeEventFilter(this);
 }
 
 void TCountCheckWindow::ApplyTexts() {
@@ -169,6 +169,12 @@ double TCountCheckWindow::Now() {
     return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
 }
 
+void TCountCheckWindow::SetWindow(double seconds) {
+    if (seconds > 0)
+        MatchWindow = seconds;
+    Refresh();
+}
+
 void TCountCheckWindow::Start() {
     if (IsRunning)
         return;
@@ -199,7 +205,7 @@ void TCountCheckWindow::Reset() {
 }
 
 void TCountCheckWindow::StatesRead() {
-    if (!IsRunning)
+    if (!IsRunning || !ViewPanel)
         return;
     FirstStates = false;
     std::vector<std::pair<std::string, bool>> states;
@@ -212,7 +218,7 @@ void TCountCheckWindow::StatesRead() {
 }
 
 void TCountCheckWindow::AddHand(int index) {
-    const TQuadBase* zone = View.Quad(index);
+    const TQuadBase* zone = ViewPanel ? View.Quad(index) : nullptr;
     if (!IsRunning || !zone)
         return;
     Log.push_back({Now(), zone->Id, "hand", true});
@@ -222,6 +228,8 @@ void TCountCheckWindow::AddHand(int index) {
 
 std::vector<std::string> TCountCheckWindow::ZoneIds() const {
     std::vector<std::string> ids;
+    if (!ViewPanel)
+        return ids;
     for (int i = 0; i < View.Count(); ++i)
         ids.push_back(View.Quad(i)->Id);
     return ids;
@@ -309,7 +317,7 @@ bool TCountCheckWindow::eventFilter(QObject* watched, QEvent* event) {
         AddHand(key->key() - Qt::Key_1);
         return true;
     }
-    if (event->type() == QEvent::MouseButtonPress && watched == View.Panel()) {
+    if (event->type() == QEvent::MouseButtonPress && ViewPanel && watched == ViewPanel) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() != Qt::MiddleButton)
             return false;

@@ -54,6 +54,8 @@ public:
 
     bool Running() const { return IsRunning; }
     double Window() const { return MatchWindow; }
+    // The matching window in seconds (the default fits a person's late press); > 0.
+    void SetWindow(double seconds);
     const std::vector<TCountEvent>& Events() const { return Log; }
     QTableWidget* Table() const { return Grid; }
     // The table's rows as shown: zones, then the total.
@@ -71,6 +73,9 @@ private:
     static double Now();
 
     TQuadImager& View;
+    // The view's panel goes with the view: while it is here, so is the view. The main window
+    // frees its controller before its children, this window among them.
+    QPointer<QWidget> ViewPanel;
     QPointer<QWidget> Form;
     QTableWidget* Grid;
     QLabel* Hint;

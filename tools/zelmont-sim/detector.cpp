@@ -214,11 +214,11 @@ constexpr int GhostFrames = 2;
 
 } // namespace
 
-// A spurious vehicle comes only where the zone is free for the next 0.6 s of the scene, and it
-// is due half a second after a vehicle left: so it lies clear of every real vehicle and a
+// A spurious vehicle comes only where the zone is free for the next 1.2 s of the scene, and it
+// is due 1.1 s after a vehicle left: so it lies clear of every real vehicle and a
 // count check can tell it from a late or early report.
 bool Detector::ghost_room(int zone) const {
-    const std::int64_t ahead = (options_.fps * 6 + 9) / 10 + GhostFrames;
+    const std::int64_t ahead = (options_.fps * 12 + 9) / 10 + GhostFrames;
     const TQuadPoints& points = zones_.Quad(zone)->Points;
     for (std::int64_t f = frame_; f <= frame_ + ahead; ++f)
         if (Scene::occupied(points, scene_.vehicles_at(f)))
@@ -274,7 +274,7 @@ bool Detector::tick(std::vector<std::string>* notes) {
             unseen_[k].erase(v);
             if (options_.ghost > 0 && ghost_due_[k] < 0 &&
                 draw(options_.seed, v.first, v.second, i, DrawGhost) < options_.ghost)
-                ghost_due_[k] = frame_ + (options_.fps + 1) / 2;
+                ghost_due_[k] = frame_ + (options_.fps * 11 + 9) / 10;
         }
         inside_[k] = std::move(now);
         if (ghost_due_[k] >= 0 && frame_ >= ghost_due_[k]) {
