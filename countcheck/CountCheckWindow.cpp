@@ -24,10 +24,16 @@ public:
     TCountFlash(TQuadImager& view, QWidget* panel) : QWidget(panel), View(view) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
-        Expire.setSingleShot(true);
-        Expire.setInterval(300);
+        // Each zone goes dark on its own time, so a quick run of counts on several zones still
+        // shows which zone each one went to.
+        Expire.setInterval(50);
         connect(&Expire, &QTimer::timeout, this, [this] {
-            Lit.clear();
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            std::erase_if(Lit, [now](const auto& lit) { return lit.second <= now; });
+            update();
+            if (!Lit.empty())
+                return;
+            Expire.stop();
             hide();
         });
         hide();
@@ -37,19 +43,21 @@ public:
         if (!parentWidget())
             return;
         setGeometry(parentWidget()->rect());
-        if (std::find(Lit.begin(), Lit.end(), index) == Lit.end())
-            Lit.push_back(index);
+        const qint64 until = QDateTime::currentMSecsSinceEpoch() + 300;
+        std::erase_if(Lit, [index](const auto& lit) { return lit.first == index; });
+        Lit.emplace_back(index, until);
         show();
         raise();
         update();
-        Expire.start();
+        if (!Expire.isActive())
+            Expire.start();
     }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        for (int index : Lit) {
+        for (const auto& [index, until] : Lit) {
             const TQuadBase* zone = View.Quad(index);
             if (!zone)
                 continue;
@@ -68,7 +76,7 @@ protected:
 
 private:
     TQuadImager& View;
-    std::vector<int> Lit;
+    std::vector<std::pair<int, qint64>> Lit; // zone index, lit until (ms since 1970)
     QTimer Expire;
 };
 
