@@ -17,7 +17,7 @@ clean_tree() {
     printf '#pragma once\n#include "geometry/G.h"\n' >"$t/config/C.h"
     printf '#pragma once\n#include "config/C.h"\n#include <QWidget>\n' >"$t/zones/V.h"
     printf '#pragma once\n#include "config/C.h"\n' >"$t/safeconfig/S.h"
-    printf '#pragma once\n#include "zones/V.h"\n' >"$t/countcheck/K.h"
+    printf '#pragma once\n#include "config/C.h"\n' >"$t/countcheck/K.h"
     printf '#include "zones/V.h"\n#include "dialogs/X.h"\n' >"$t/program/P.cpp"
     printf '#pragma once\n#include <QDialog>\n' >"$t/dialogs/X.h"
     printf '#include "program/P.h"\n#include "../../zones/V.h"\n' >"$t/tests/program/t.cpp"
