@@ -102,6 +102,10 @@ void SyncClose() {
     SyncSocket = -1;
 }
 
+bool SyncWaitReadableFor(int ms) {
+    return WaitFor(POLLIN, ms);
+}
+
 bool SyncWaitReadable() {
     return WaitFor(POLLIN, 1);
 }

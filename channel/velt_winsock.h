@@ -28,6 +28,8 @@ struct TSyncTarget {
 bool SyncOpen(const std::string& host, int port);
 void SyncClose();
 bool SyncWaitReadable();
+// Readable (or closed by the peer) within `ms`; false on silence or an interrupting signal.
+bool SyncWaitReadableFor(int ms);
 bool SyncWaitWritable();
 bool SyncSendBuffer(const std::uint8_t* data, size_t size, const TProgressProc& progress);
 bool SyncSendText(const std::string& text);

@@ -34,6 +34,7 @@ void AddZonesCommands(std::vector<TCliCommand>& table);
 void AddConfigDiffCommands(std::vector<TCliCommand>& table);
 void AddHostsCommands(std::vector<TCliCommand>& table);
 void AddFleetCommands(std::vector<TCliCommand>& table);
+void AddCountCheckCommands(std::vector<TCliCommand>& table);
 
 // Set by the dispatcher when a command that takes --json was given it: from then on a failure
 // also answers {"ok": false, "error": ...} on standard output, so a script that parses standard

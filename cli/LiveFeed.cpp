@@ -61,6 +61,12 @@ bool TLiveFeed::TakeBody(const std::string& line, std::string& body) {
     return got == size - have;
 }
 
+int TLiveFeed::Poll(std::string& line, int ms) {
+    if (Pending.find("\r\n") == std::string::npos && Connected && !SyncWaitReadableFor(ms))
+        return 0;
+    return NextLine(line) ? 1 : -1;
+}
+
 bool TLiveFeed::Await(const std::string& code, std::string& line, std::string& body) {
     for (;;) {
         if (!NextLine(line) || !TakeBody(line, body))

@@ -28,6 +28,9 @@ public:
     // "gp" announce them). False when the connection is lost, the detector stays silent for the
     // channel's time-out, or announces more than we would ever hold.
     bool Await(const std::string& code, std::string& line, std::string& body);
+    // The next reply line if one begins within `ms`: 1 a line, 0 silence, -1 the connection is
+    // lost. Bodies are not taken: this is for a feed of zone states.
+    int Poll(std::string& line, int ms);
 
 private:
     bool NextLine(std::string& line);

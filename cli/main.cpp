@@ -25,6 +25,7 @@ std::vector<TCliCommand> CommandTable() {
     AddConfigDiffCommands(table);
     AddHostsCommands(table);
     AddFleetCommands(table);
+    AddCountCheckCommands(table);
     return table;
 }
 

@@ -178,6 +178,25 @@ enum TLangExtraIndex : int {
     ltPictureWrongExtension,
     ltPictureNotReadable,
     ltPictureTooLarge,
+    // The count check.
+    ltCountCheckMenu,
+    ltCountCheckCaption,
+    ltCountCheckZone,
+    ltCountCheckDetector,
+    ltCountCheckHand,
+    ltCountCheckMatched,
+    ltCountCheckMissed,
+    ltCountCheckFalse,
+    ltCountCheckError,
+    ltCountCheckTotal,
+    ltCountCheckStart,
+    ltCountCheckStop,
+    ltCountCheckReset,
+    ltCountCheckSave,
+    ltCountCheckSaveTitle,
+    ltCountCheckFilter,
+    ltCountCheckNotWritten,
+    ltCountCheckHint,
 
     // Zone editor precision
     ltZoneCoordinatesMenu,
@@ -203,7 +222,7 @@ constexpr int LangEnglish = 1;
 // 0 loads the Russian texts, 1 the English ones; any other code changes nothing.
 void SelectLanguage(int language);
 
-// Entry n (1..LangTableSize) in the selected language as UTF-8; empty before the first selection and for
-// numbers outside the table.
+// Entry n (1..LangTableSize) in the selected language as UTF-8; empty before the first selection
+// and for numbers outside the table.
 const std::string& LangText(int n);
 QString Lang(int n);

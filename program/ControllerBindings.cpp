@@ -1,6 +1,7 @@
 #include "program/ControllerBindings.h"
 
 #include "cleaning/CleaningAction.h"
+#include "countcheck/CountCheckWindow.h"
 #include "data/ReceiveDataFile.h"
 #include "dialogs/SendingForm.h"
 #include "dialogs/day_picker_form.h"
@@ -8,6 +9,7 @@
 #include "dialogs/show_text_form.h"
 #include "program/ConfigTransfer.h"
 #include "dialogs/Prompts.h"
+#include "lang/lang_res.h"
 #include "program/zelmont_box.h"
 #include "safeconfig/SafeConfig.h"
 #include "lang/lang_res.h"
@@ -65,6 +67,24 @@ void BindZoneCoordinates(TZelmont_box& box) {
     };
 }
 
+// The count check is the main window's child: it lives and goes with it, and the controller
+// keeps nothing of it.
+void BindCountCheck(TZelmont_box& box) {
+    auto* check = new TCountCheckWindow(box, box.MainForm());
+    check->SwitchDataModeOn = [&box] { box.SetDataMode(true); };
+    check->Available = [&box] { return box.ConnectionState > csLoggingIn && !box.Editing; };
+    check->AskSaveFile = [&box] {
+        return box.AskDataFile(ltCountCheckSaveTitle, Lang(ltCountCheckFilter), "csv", true);
+    };
+    check->Warn = [&box, check](const QString& text) {
+        box.Prompts->Inform(check, "KERVOLA", text, QMessageBox::Warning);
+    };
+    box.OnStatesRead = [check = QPointer<TCountCheckWindow>(check)](TQuadImager&) {
+        if (check)
+            check->StatesRead();
+    };
+}
+
 } // namespace
 
 void ShowZoneCoordinates(TZelmont_box& box) {
@@ -97,6 +117,7 @@ void BindSubsystems(TZelmont_box& box) {
     box.Settings->Commands.Bind(box.SettingsForm);
     BindCleaning(box);
     BindZoneCoordinates(box);
+    BindCountCheck(box);
 }
 
 TXMLConfig& TSettingsBinding::Document() {

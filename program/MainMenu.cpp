@@ -1,6 +1,7 @@
 // The popup main menu and the keyboard commands of the detector controller.
 #include "program/zelmont_box.h"
 
+#include "countcheck/CountCheckWindow.h"
 #include "dialogs/SensorIdForm.h"
 #include "program/ControllerBindings.h"
 #include "platform/Folders.h"
@@ -70,6 +71,7 @@ constexpr TMenuItem MenuItems[] = {
     {ltHelp, TMenuCommand::Help, TWhen::Always, false},
     Separator,
     {ltZoneCoordinatesMenu, TMenuCommand::ZoneCoordinates, TWhen::EditingSelected, false},
+    {ltCountCheckMenu, TMenuCommand::CountCheck, TWhen::ConnectedLive, false},
     Separator,
     {ltHistoryMenu, TMenuCommand::History, TWhen::Connected, false},
     {ltExportZonesMenu, TMenuCommand::ExportZones, TWhen::Always, false},
@@ -189,6 +191,11 @@ void TZelmont_box::MainMenuClick(TMenuCommand command, bool checked) {
         break;
     case TMenuCommand::ZoneCoordinates:
         ShowZoneCoordinates(*this);
+        break;
+    case TMenuCommand::CountCheck:
+        // The window is the main window's child, made by the binding.
+        if (auto* check = MainForm()->findChild<TCountCheckWindow*>())
+            check->Open(DialogPosition());
         break;
     }
 }
@@ -363,6 +370,12 @@ void TZelmont_box::HandleKeyDown(QKeyEvent* event) {
             MainForm()->showMaximized();
         else
             ResizeClient(sizes[key - Qt::Key_1].width(), sizes[key - Qt::Key_1].height());
+        return;
+    }
+    if (key == Qt::Key_K && (mods & Qt::ControlModifier)) {
+        // As its menu item: connected and not editing.
+        if (ConnectionState > csLoggingIn && !Editing)
+            MainMenuClick(TMenuCommand::CountCheck, false);
         return;
     }
     if (key == Qt::Key_F1 && (mods & Qt::ShiftModifier)) {

@@ -242,6 +242,8 @@ void TZelmont_box::HandleReplyLine(const std::string& line) {
         for (const TZoneState& s : ParseZoneStates(rest))
             if (TQuadBase* zone = Quad(IndexOfId(s.Id)))
                 zone->Active = s.Active;
+        if (OnStatesRead)
+            OnStatesRead(*this);
         PaintView();
     } else if (code == "ge") {
         if (!DataMode)
@@ -252,6 +254,8 @@ void TZelmont_box::HandleReplyLine(const std::string& line) {
                 zone->Reading = e.Level;
             }
         }
+        if (OnStatesRead)
+            OnStatesRead(*this);
         PaintView();
     } else if (code == "sc") {
         // A reply that carries no count still answers the upload that waits: it confirms

@@ -56,6 +56,7 @@ enum class TMenuCommand : int {
     ExportZones = 31,
     ImportZones = 32,
     ZoneCoordinates = 40,
+    CountCheck = 41,
 };
 
 class TZelmont_box : public TQuadImager {

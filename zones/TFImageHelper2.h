@@ -131,6 +131,8 @@ public:
     // Ctrl+Z (redo false), Ctrl+Y or Ctrl+Shift+Z (redo true) in editing mode.
     std::function<void(TQuadImager& sender, bool redo)> OnUndoRequest;
     void EditFinished();
+    // The zones' states were set from a detector's reply; told to whoever counts the changes.
+    std::function<void(TQuadImager& sender)> OnStatesRead;
     // A drag in progress ends without a step: the document under it is being replaced.
     void CancelDrag();
     // True when the key was an undo or redo key and editing is on.

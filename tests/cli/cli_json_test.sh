@@ -25,7 +25,7 @@ answer() { jq -c "${1:-.}" "$dir/out.json"; }
 
 # The main help marks exactly the commands that take --json, and each one's help has its keys.
 marked=$("$cli" --help | sed -n 's/^  \(.*[^ ]\)  \+.*\[--json\]$/\1/p' | sed 's/ *$//')
-check "marked commands" "config|time get|network get|settings|cleaning level|history list|config diff|hosts list|fleet status|fleet backup|fleet time-sync|fleet data-download" "$(paste -sd'|' <<<"$marked")"
+check "marked commands" "config|time get|network get|settings|cleaning level|history list|config diff|hosts list|fleet status|fleet backup|fleet time-sync|fleet data-download|count-check" "$(paste -sd'|' <<<"$marked")"
 while read -r words; do
     # shellcheck disable=SC2086
     "$cli" $words --help | grep -q -- '--json'; check "$words --help names --json" 0 $?

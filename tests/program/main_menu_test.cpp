@@ -60,7 +60,7 @@ TEST_F(MenuTest, ItemsCarryTheirTagsInOrder) {
         if (!a->isSeparator())
             tags.push_back(a->data().toInt());
     EXPECT_EQ(tags,
-              (std::vector<int>{-1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 12, 9, 10, 11, 40, 30, 31, 32}));
+              (std::vector<int>{-1, 0, -2, 1, 2, 3, 4, 5, 6, 7, 8, 12, 9, 10, 11, 40, 41, 30, 31, 32}));
 }
 
 TEST_F(MenuTest, ItemsInEveryMode) {
@@ -72,23 +72,24 @@ TEST_F(MenuTest, ItemsInEveryMode) {
         // enabled flags in the order of `commands` below
         std::string Enabled;
     } rows[] = {
-        {"idle editing, none selected", csNoConnection, true, -1, "111100010010110"},
-        {"idle editing, zone selected", csNoConnection, true, 0, "111111110010110"},
-        {"connected editing", csReady, true, 0, "111111111011111"},
-        {"connected live", csPictureBody, false, -1, "110000001100111"},
-        {"logging in, live", csLoggingIn, false, 1, "110011100000110"},
+        {"idle editing, none selected", csNoConnection, true, -1, "1111000100101100"},
+        {"idle editing, zone selected", csNoConnection, true, 0, "1111111100101100"},
+        {"connected editing", csReady, true, 0, "1111111110111110"},
+        {"connected live", csPictureBody, false, -1, "1100000011001111"},
+        {"logging in, live", csLoggingIn, false, 1, "1100111000001100"},
     };
     using C = TMenuCommand;
     const C commands[] = {C::Connection,     C::EditMode,     C::NewConfig, C::CreateSensor,
                           C::ChangeId,       C::DeleteSensor, C::Copy,      C::Paste,
                           C::RefreshPicture, C::EnableVideo,  C::Settings,  C::LoadConfig,
-                          C::About,          C::Help,         C::Cleaning};
+                          C::About,          C::Help,         C::Cleaning,  C::CountCheck};
     for (const Row& r : rows) {
         Box->ConnectionState = r.State;
         Box->Editing = r.Editing;
         QMenu* menu = Menu(r.Index);
-        EXPECT_EQ(menu->actions().size(), 29)
-            << r.Mode; // with the four items of safe configuration work and the zone coordinates
+        EXPECT_EQ(menu->actions().size(), 30)
+            << r.Mode; // with the four items of safe configuration work, the zone coordinates and
+                       // the count check
         for (size_t i = 0; i < std::size(commands); ++i)
             EXPECT_EQ(ItemOf(menu, commands[i])->isEnabled(), r.Enabled[i] == '1')
                 << r.Mode << " tag " << static_cast<int>(commands[i]);

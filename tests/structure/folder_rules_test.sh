@@ -12,11 +12,12 @@ failures=0
 # A tree that keeps every rule; data/D.cpp stands for a core source of a mixed folder.
 clean_tree() {
     local t=$1
-    mkdir -p "$t"/{geometry,config,zones,program,channel,data,dialogs,safeconfig,tests/program}
+    mkdir -p "$t"/{geometry,config,zones,program,channel,data,dialogs,safeconfig,countcheck,tests/program}
     printf '#pragma once\n#include <vector>\n' >"$t/geometry/G.h"
     printf '#pragma once\n#include "geometry/G.h"\n' >"$t/config/C.h"
     printf '#pragma once\n#include "config/C.h"\n#include <QWidget>\n' >"$t/zones/V.h"
     printf '#pragma once\n#include "config/C.h"\n' >"$t/safeconfig/S.h"
+    printf '#pragma once\n#include "config/C.h"\n' >"$t/countcheck/K.h"
     printf '#include "zones/V.h"\n#include "dialogs/X.h"\n' >"$t/program/P.cpp"
     printf '#pragma once\n#include <QDialog>\n' >"$t/dialogs/X.h"
     printf '#include "program/P.h"\n#include "../../zones/V.h"\n' >"$t/tests/program/t.cpp"
@@ -47,6 +48,7 @@ rows=(
     'Qt in the header of a core source|data/D.h|#include <QtCore/QObject>|data/D.h:3: #include <QtCore/QObject>'
     'Qt in a core folder, spaced|channel/Ch.h|#  include <QByteArray>|channel/Ch.h:3: #include <QByteArray>'
     'view on safeconfig|zones/V.h|#include "safeconfig/S.h"|zones/V.h:4: #include "safeconfig/S.h"'
+    'view on the count check|zones/V.h|#include "countcheck/K.h"|zones/V.h:4: #include "countcheck/K.h"'
     'config on the view|config/C.h|#include "zones/V.h"|config/C.h:3: #include "zones/V.h"'
     'geometry on config, relative|geometry/G.h|#include "../config/C.h"|geometry/G.h:3: #include "../config/C.h"'
     'circle of two|dialogs/X.h|#include "data/D.h"|dialogs -> data -> dialogs'

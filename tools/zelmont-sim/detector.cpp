@@ -101,6 +101,14 @@ bool Detector::init(std::string& error) {
     login_ = options_.login ? *options_.login : (doc_login.empty() ? "root" : doc_login);
     password_ = options_.password ? *options_.password : (doc_pass.empty() ? "kvtp" : doc_pass);
 
+    if (!options_.truth_file.empty()) {
+        truth_.open(options_.truth_file, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!truth_) {
+            error = "cannot write truth file " + options_.truth_file;
+            return false;
+        }
+        truth_ << "time,zone,source,state\n" << std::flush;
+    }
     records_ =
         make_records(options_.records, static_cast<std::uint32_t>(now_seconds()), options_.seed);
     clock_offset_ = options_.clock_offset;
@@ -113,6 +121,10 @@ void Detector::adopt(std::unique_ptr<TXMLConfig> config, std::string text) {
     config_->ReadSensors(zones_);
     active_.assign(static_cast<size_t>(zones_.Count()), false);
     level_.assign(static_cast<size_t>(zones_.Count()), 0);
+    inside_.assign(static_cast<size_t>(zones_.Count()), {});
+    unseen_.assign(static_cast<size_t>(zones_.Count()), {});
+    ghost_due_.assign(static_cast<size_t>(zones_.Count()), -1);
+    ghost_left_.assign(static_cast<size_t>(zones_.Count()), 0);
     picture_frame_ = -1; // the quality may have changed
 }
 
@@ -181,18 +193,107 @@ std::string Detector::clock_text() const {
     return format_local_time(now_seconds() + clock_offset_);
 }
 
-bool Detector::tick() {
+namespace {
+
+// A draw from 0 to 1 that depends only on the seed, the vehicle, the zone and what is decided,
+// so a run with the same seed misses and invents the same vehicles.
+double draw(std::uint32_t seed, int lane, std::int64_t slot, int zone, std::uint64_t what) {
+    std::uint64_t x =
+        (static_cast<std::uint64_t>(seed) << 32) ^ (static_cast<std::uint64_t>(lane) << 56) ^
+        (static_cast<std::uint64_t>(zone) << 48) ^ static_cast<std::uint64_t>(slot) ^ (what << 60);
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    x ^= x >> 31;
+    return static_cast<double>(x >> 11) * 0x1.0p-53;
+}
+
+constexpr std::uint64_t DrawMiss = 1;
+constexpr std::uint64_t DrawGhost = 2;
+constexpr int GhostFrames = 2;
+
+} // namespace
+
+// A spurious vehicle comes only where the zone is free for the next 1.2 s of the scene, and it
+// is due 1.1 s after a vehicle left: so it lies clear of every real vehicle and a
+// count check can tell it from a late or early report.
+bool Detector::ghost_room(int zone) const {
+    const std::int64_t ahead = (options_.fps * 12 + 9) / 10 + GhostFrames;
+    const TQuadPoints& points = zones_.Quad(zone)->Points;
+    for (std::int64_t f = frame_; f <= frame_ + ahead; ++f)
+        if (Scene::occupied(points, scene_.vehicles_at(f)))
+            return false;
+    return true;
+}
+
+void Detector::write_truth(const std::string& zone) {
+    if (!truth_.is_open())
+        return;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+    char when[40];
+    std::snprintf(when, sizeof when, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    // One row at a time, flushed: a test or a person may read the file while it grows.
+    truth_ << when << ',' << zone << ",truth,on\n" << std::flush;
+}
+
+bool Detector::tick(std::vector<std::string>* notes) {
     ++frame_;
     const auto vehicles = scene_.vehicles_at(frame_);
     bool changed = false;
     for (int i = 0; i < zones_.Count(); ++i) {
-        const bool now = Scene::occupied(zones_.Quad(i)->Points, vehicles);
         const auto k = static_cast<size_t>(i);
-        if (now == active_[k])
+        const std::string& id = zones_.Quad(i)->Id;
+        std::set<VehicleKey> now;
+        for (const SimVehicle* v : Scene::inside(zones_.Quad(i)->Points, vehicles))
+            now.insert({v->lane, v->slot});
+        bool reported = false;
+        bool entered_seen = false;
+        for (const VehicleKey& v : now) {
+            if (!inside_[k].count(v)) {
+                const bool missed = options_.miss > 0 && draw(options_.seed, v.first, v.second, i,
+                                                              DrawMiss) < options_.miss;
+                if (missed)
+                    unseen_[k].insert(v);
+                if (notes) {
+                    write_truth(id);
+                    const char* fate =
+                        missed ? "missed" : (active_[k] || entered_seen ? "hidden" : "seen");
+                    notes->push_back("<truth " + id + " " + fate + ">");
+                }
+                entered_seen = entered_seen || !missed;
+            }
+            if (!unseen_[k].count(v))
+                reported = true;
+        }
+        for (const VehicleKey& v : inside_[k]) {
+            if (now.count(v))
+                continue;
+            unseen_[k].erase(v);
+            if (options_.ghost > 0 && ghost_due_[k] < 0 &&
+                draw(options_.seed, v.first, v.second, i, DrawGhost) < options_.ghost)
+                ghost_due_[k] = frame_ + (options_.fps * 11 + 9) / 10;
+        }
+        inside_[k] = std::move(now);
+        if (ghost_due_[k] >= 0 && frame_ >= ghost_due_[k]) {
+            ghost_due_[k] = -1;
+            if (!reported && !active_[k] && inside_[k].empty() && ghost_room(i)) {
+                ghost_left_[k] = GhostFrames;
+                if (notes)
+                    notes->push_back("<ghost " + id + ">");
+            }
+        }
+        if (ghost_left_[k] > 0) {
+            --ghost_left_[k];
+            reported = true;
+        }
+        if (reported == active_[k])
             continue;
         changed = true;
-        active_[k] = now;
-        if (now)
+        active_[k] = reported;
+        if (reported)
             ++level_[k]; // vehicles counted by this zone
     }
     return changed;

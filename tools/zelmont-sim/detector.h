@@ -8,6 +8,8 @@
 #include "scene.h"
 
 #include <chrono>
+#include <fstream>
+#include <set>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,8 +55,11 @@ public:
     // A body that was announced larger than MaxBody and thrown away.
     SimOutcome body_discarded(const std::string& line);
 
-    // Advances the scene by one frame; true when some zone changed its state.
-    bool tick();
+    // Advances the scene by one frame; true when some zone changed its state. With `notes`, the
+    // frame is watched: each vehicle entering a zone goes to the truth file, and what became of
+    // it ("<truth ZONE seen>", "missed", "hidden" behind a vehicle already reported, "<ghost
+    // ZONE>") is added to `notes` for the log.
+    bool tick(std::vector<std::string>* notes = nullptr);
     std::int64_t frame() const { return frame_; }
     std::string states_line() const;
     std::string events_line() const;
@@ -79,6 +84,16 @@ private:
     TQuadList zones_;
     std::vector<bool> active_;
     std::vector<int> level_;
+    // Per zone: the vehicles (lane, slot) over it, those the detector does not report, the frame
+    // a spurious vehicle is due and the frames it has left.
+    using VehicleKey = std::pair<int, std::int64_t>;
+    std::vector<std::set<VehicleKey>> inside_;
+    std::vector<std::set<VehicleKey>> unseen_;
+    std::vector<std::int64_t> ghost_due_;
+    std::vector<int> ghost_left_;
+    std::ofstream truth_;
+    bool ghost_room(int zone) const;
+    void write_truth(const std::string& zone);
     std::int64_t frame_ = 0;
     std::int64_t clock_offset_ = 0; // seconds added to the machine's clock by "st"
 

@@ -14,6 +14,28 @@ bool to_int(std::string_view text, long long low, long long high, long long& out
     return true;
 }
 
+// A share from 0 to 1: digits with an optional point, whatever the locale says.
+bool to_share(const std::string& text, double& out) {
+    const size_t point = text.find('.');
+    long long whole = 0;
+    if (!to_int(text.substr(0, point), 0, 1, whole))
+        return false;
+    double part = 0;
+    if (point != std::string::npos) {
+        const std::string digits = text.substr(point + 1);
+        long long n = 0;
+        if (digits.empty() || digits.size() > 9 || !to_int(digits, 0, 999999999, n))
+            return false;
+        part = static_cast<double>(n);
+        for (size_t i = 0; i < digits.size(); ++i)
+            part /= 10;
+    }
+    if (whole + part > 1)
+        return false;
+    out = static_cast<double>(whole) + part;
+    return true;
+}
+
 bool parse_level(const std::string& text, SimOptions::Level& level) {
     if (text == "cycle")
         level = SimOptions::Level::Cycle;
@@ -37,6 +59,7 @@ std::string usage_text() {
            "                   [--records N] [--seed N] [--log FILE]\n"
            "                   [--level cycle|high|low|none]\n"
            "                   [--detectors N] [--write-hosts FILE]\n"
+           "                   [--truth FILE] [--miss P] [--ghost P] [--speed K]\n"
            "                   [--drop-gp K] [--drop-sc K] [--slow-ms N] [--split N] [--garbage]\n"
            "                   [--close-mid-body] [--huge-announce] [--body-fault-every K]\n"
            "                   [--mute]\n"
@@ -110,6 +133,14 @@ std::string parse_options(int argc, const char* const* argv, SimOptions& o) {
             ok = number(1, MaxDetectors, o.detectors);
         else if (arg == "--write-hosts")
             o.write_hosts = value;
+        else if (arg == "--truth")
+            o.truth_file = value;
+        else if (arg == "--miss")
+            ok = to_share(value, o.miss);
+        else if (arg == "--ghost")
+            ok = to_share(value, o.ghost);
+        else if (arg == "--speed")
+            ok = number(1, 20, o.speed);
         else if (arg == "--drop-gp")
             ok = number(0, 1000000, o.drop_gp);
         else if (arg == "--drop-sc")

@@ -37,6 +37,14 @@ struct SimOptions {
     int level_phase = 0;           // seconds into the liquid level's two-minute cycle at start
     bool idle_clock = false;       // the frame clock rests while nobody is connected
 
+    // The count check's ground truth: every vehicle entering a zone goes to `truth_file`; the
+    // detector fails to report a share `miss` of them and reports `ghost` spurious vehicles per
+    // real one. `speed` runs the frame clock that many times faster than the scene's own time.
+    std::string truth_file;
+    double miss = 0;
+    double ghost = 0;
+    int speed = 1;
+
     // Faults for reliability tests; 0 / false = off.
     int drop_gp = 0;
     int drop_sc = 0;

@@ -287,6 +287,7 @@ std::vector<SimVehicle> Scene::vehicles_at(std::int64_t frame) const {
                 kind = Motorbike;
             SimVehicle v;
             v.lane = lane;
+            v.slot = k;
             v.x = (lane - 1.5) * LaneWidth + (unit(h, 4) - 0.5) * 0.6;
             v.z_rear = NearZ + ln.speed * (t - spawn) - kind.length;
             v.length = kind.length;
@@ -309,6 +310,15 @@ std::array<TFloatPoint, 4> Scene::footprint(const SimVehicle& v) {
     const double l = v.x - v.width / 2, r = v.x + v.width / 2;
     const double zn = v.z_rear, zf = v.z_rear + v.length;
     return {project(l, 0, zn), project(l, 0, zf), project(r, 0, zf), project(r, 0, zn)};
+}
+
+std::vector<const SimVehicle*> Scene::inside(const TQuadPoints& zone,
+                                             const std::vector<SimVehicle>& vehicles) {
+    std::vector<const SimVehicle*> out;
+    for (const auto& v : vehicles)
+        if (occupied(zone, std::vector<SimVehicle>{v}))
+            out.push_back(&v);
+    return out;
 }
 
 bool Scene::occupied(const TQuadPoints& zone, const std::vector<SimVehicle>& vehicles) {

@@ -12,8 +12,9 @@
 
 struct SimVehicle {
     int lane = 0;
-    double x = 0;      // lateral centre, metres, 0 under the camera
-    double z_rear = 0; // distance of the rear from the camera, metres
+    std::int64_t slot = 0; // with the lane, names the vehicle across frames
+    double x = 0;          // lateral centre, metres, 0 under the camera
+    double z_rear = 0;     // distance of the rear from the camera, metres
     double length = 0;
     double width = 0;
     double height = 0;
@@ -32,6 +33,9 @@ public:
 
     // The vehicle's ground footprint in picture pixels.
     static std::array<TFloatPoint, 4> footprint(const SimVehicle& v);
+    // The vehicles whose footprint overlaps the zone (normalised corners).
+    static std::vector<const SimVehicle*> inside(const TQuadPoints& zone,
+                                                 const std::vector<SimVehicle>& vehicles);
     // True when some vehicle's footprint overlaps the zone (normalised corners).
     static bool occupied(const TQuadPoints& zone, const std::vector<SimVehicle>& vehicles);
     // A zone across lane `lane` (0 = leftmost), in the corner order of DefaultQuad.

@@ -98,7 +98,8 @@ void Server::welcome(tcp::socket socket) {
 
 void Server::schedule_tick() {
     clock_running_ = true;
-    const auto period = std::chrono::microseconds(1000000 / options_.fps);
+    const auto period =
+        std::chrono::microseconds(1000000 / (options_.fps * std::max(1, options_.speed)));
     next_tick_ += period;
     const auto now = std::chrono::steady_clock::now();
     if (next_tick_ + std::chrono::seconds(1) < now)
@@ -121,7 +122,17 @@ void Server::schedule_tick() {
 }
 
 void Server::tick() {
-    if (!detector_.tick())
+    // The truth counts only what some client watches: one that has data mode on and has read
+    // the starting states, from which on it sees every change.
+    bool watched = false;
+    for (auto& weak : sessions_)
+        if (auto s = weak.lock(); s && s->watching())
+            watched = true;
+    std::vector<std::string> notes;
+    const bool changed = detector_.tick(watched ? &notes : nullptr);
+    for (const auto& note : notes)
+        log(0, note);
+    if (!changed)
         return;
     for (auto& weak : sessions_)
         if (auto s = weak.lock())

@@ -147,6 +147,8 @@ void Session::handle_line(const std::string& line) {
     }
     if (line == "gp" && options_.drop_gp > 0 && ++gp_requests_ % options_.drop_gp == 0)
         return; // fault: this picture request stays unanswered
+    if (data_mode_ && (line == "gs" || line == "ge"))
+        watching_ = true;
     apply(detector_.handle(line));
 }
 
@@ -186,9 +188,11 @@ void Session::apply(SimOutcome outcome) {
     switch (outcome.action) {
     case SimAction::DataOn:
         data_mode_ = true;
+        watching_ = false; // a fresh start: its first state request comes next
         break;
     case SimAction::DataOff:
         data_mode_ = false;
+        watching_ = false;
         break;
     case SimAction::RebootApp:
         server_.reboot(this, std::chrono::seconds(2));

@@ -40,6 +40,8 @@ public:
     // Zone states changed: a session in data mode gets a "gs" and a "ge" line.
     void push_states();
     bool closed() const { return closed_; }
+    // In data mode and past its first zone-state request.
+    bool watching() const { return data_mode_ && watching_ && !closed_; }
 
 private:
     enum class Phase { Login, Password, Lines, Body, Done };
@@ -92,6 +94,7 @@ private:
     Clock::time_point last_read_;
 
     bool data_mode_ = false;
+    bool watching_ = false;
     bool closed_ = false;
     unsigned gp_requests_ = 0;
     unsigned sc_uploads_ = 0;
