@@ -2,6 +2,7 @@
 // offsets of the layouts, so a wrong offset in the converter cannot hide behind a shared struct.
 #include "data/velt_data.h"
 
+#include "bench/data/csv_baseline.h"
 #include "tz_guard.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -176,6 +178,145 @@ TEST(RecordText, ReadsRecordsAtAnyAlignment) {
     std::vector<std::uint8_t> shifted(r.Bytes.size() + 3);
     std::memcpy(shifted.data() + 3, r.Data(), r.Bytes.size());
     EXPECT_EQ(RecordToText(shifted.data() + 3, 288, 6, 0), NumberedLine(61));
+}
+
+// Every field at one end of its range, so each column is as long as it gets: the longest lines
+// the converter can be asked for, in every layout.
+TEST(RecordText, EveryFieldAtItsExtreme) {
+    const double lowest = -9223372036854775808.0;
+    const double highest = 9223372036854774784.0; // the last double below 2^63
+    const struct {
+        std::int32_t Int;
+        double Double;
+        std::uint32_t Time;
+        const char* IntText;
+        const char* DoubleText;
+        const char* TimeText;
+    } rows[] = {
+        {std::numeric_limits<std::int32_t>::min(), lowest, 4294967295u, "-2147483648",
+         "-9223372036854775808", "2106-02-07 06:28:15"},
+        {std::numeric_limits<std::int32_t>::max(), highest, 4294967295u, "2147483647",
+         "9223372036854774784", "2106-02-07 06:28:15"},
+        {-1, -4503599627370495.5, 86399, "-1", "-4503599627370496", "1970-01-01 23:59:59"},
+        {0, -0.0, 0, "0", "0", "1970-01-01"},
+    };
+    for (const auto& row : rows) {
+        for (const int size : {136, 144, 288}) {
+            SCOPED_TRACE(std::string(row.IntText) + " in " + std::to_string(size));
+            RecordBytes r(static_cast<std::size_t>(size));
+            for (const Place& p : Places) {
+                const std::size_t at = size == 144 ? p.At144 : p.At136;
+                if (p.IsDouble)
+                    r.F64(at, row.Double);
+                else
+                    r.I32(at, row.Int);
+            }
+            r.U32(size == 144 ? 8 : 4, row.Time);
+            for (std::size_t at = 136; size == 288 && at < 288; at += 4)
+                r.I32(at, row.Int);
+            std::string expected;
+            for (int c = 1; c <= (size == 288 ? 61 : 23); ++c) {
+                const bool isDouble = (c >= 5 && c <= 7) || (c >= 14 && c <= 21);
+                expected += c == 1 ? "" : ",";
+                expected += c == 2 ? row.TimeText : isDouble ? row.DoubleText : row.IntText;
+            }
+            EXPECT_EQ(RecordToText(r.Data(), size, 6, 0), expected);
+            std::string table;
+            ASSERT_TRUE(RecordsToText(r.Data(), r.Bytes.size(), size, 0, table));
+            EXPECT_EQ(table, expected + "\r\n");
+        }
+    }
+}
+
+// Fills a record slot by slot with what detectors and damaged transfers put there: small counts,
+// negative numbers, the ends of each range, halves, values past 2^52 and 2^63, infinities, NaNs
+// and plain random bits.
+void FillRandomRecord(std::mt19937_64& random, std::uint8_t* record, std::size_t size) {
+    static const std::int32_t ints[] = {
+        0, 1, -1, 9, 10, 99, 100, 999, 1000, 99999, 100000, -100000, 2147483647, -2147483647 - 1};
+    static const double doubles[] = {0.0,
+                                     -0.0,
+                                     0.5,
+                                     -0.5,
+                                     1.5,
+                                     2.5,
+                                     -2.5,
+                                     99.5,
+                                     0.49999999999999994,
+                                     4503599627370495.5,
+                                     -4503599627370495.5,
+                                     4503599627370496.0,
+                                     9007199254740993.0,
+                                     9223372036854774784.0,
+                                     -9223372036854775808.0,
+                                     9223372036854775808.0,
+                                     1e300,
+                                     5e-324,
+                                     std::numeric_limits<double>::infinity(),
+                                     -std::numeric_limits<double>::infinity(),
+                                     std::nan("")};
+    for (std::size_t at = 0; at + 8 <= size; at += 8) {
+        const std::uint64_t pick = random();
+        std::uint64_t bits = random();
+        double v = 0;
+        switch (pick % 6) {
+        case 0: // a double as a detector measures it
+            v = static_cast<double>(random() % 20000) / 8.0 - 500.0;
+            std::memcpy(&bits, &v, sizeof bits);
+            break;
+        case 1:
+            v = doubles[(pick >> 8) % std::size(doubles)];
+            std::memcpy(&bits, &v, sizeof bits);
+            break;
+        case 2: // two small counts
+            bits = (random() % 200) | (random() % 5000) << 32;
+            break;
+        case 3:
+            bits = static_cast<std::uint32_t>(ints[(pick >> 8) % std::size(ints)]) |
+                   static_cast<std::uint64_t>(
+                       static_cast<std::uint32_t>(ints[(pick >> 16) % std::size(ints)]))
+                       << 32;
+            break;
+        default: // plain random bits
+            break;
+        }
+        for (std::size_t i = 0; i < 8; ++i)
+            record[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    }
+}
+
+// The tuned converter writes exactly what it wrote before it was tuned, on records of every size
+// with every kind of value, across the converter's internal buffers and with text already in the
+// table.
+TEST(RecordTable, SameTextAsBeforeTuningOnRandomRecords) {
+    std::mt19937_64 random(20240229);
+    for (const int size : {136, 144, 288}) {
+        for (const int bias : {0, -60, 300, -330, -1440, 1440}) {
+            SCOPED_TRACE(std::to_string(size) + " bias " + std::to_string(bias));
+            std::vector<std::uint8_t> data(static_cast<std::size_t>(size) * 1500);
+            for (std::size_t at = 0; at < data.size(); at += static_cast<std::size_t>(size)) {
+                FillRandomRecord(random, data.data() + at, static_cast<std::size_t>(size));
+                // Times near the ends of the range, near midnight and in runs of the same day.
+                const std::uint32_t times[] = {
+                    0u, 4294967295u, static_cast<std::uint32_t>(86400 * (1 + random() % 5)),
+                    1700000000u + static_cast<std::uint32_t>(at),
+                    static_cast<std::uint32_t>(random())};
+                const std::uint32_t t = times[random() % std::size(times)];
+                for (std::size_t i = 0; i < 4; ++i)
+                    data[at + (size == 144 ? 8 : 4) + i] = static_cast<std::uint8_t>(t >> (8 * i));
+            }
+            std::string tuned = "kept";
+            std::string before = "kept";
+            ASSERT_TRUE(RecordsToText(data.data(), data.size(), size, bias, tuned));
+            ASSERT_TRUE(csv_baseline::RecordsToText(data.data(), data.size(), size, bias, before));
+            ASSERT_EQ(tuned.size(), before.size());
+            EXPECT_TRUE(tuned == before);
+            std::string lines = "kept";
+            for (std::size_t at = 0; at < data.size(); at += static_cast<std::size_t>(size))
+                lines += RecordToText(data.data() + at, size, 6, bias) + "\r\n";
+            EXPECT_TRUE(lines == before);
+        }
+    }
 }
 
 TEST(TimeText, DateAloneAtMidnightAndBiasApplied) {

@@ -1,0 +1,192 @@
+#include "bench/data/csv_baseline.h"
+
+#include "data/velt_data.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace csv_baseline {
+namespace {
+
+// Where the fields of the first 23 columns lie; the 288-byte record shares the 136-byte places.
+struct TLayout {
+    std::size_t Time;
+    std::size_t Int3;
+    std::size_t Int4;
+    std::size_t Classes; // 6 x int32, columns 8-13
+    std::size_t Int22;
+    std::size_t Int23;
+    std::size_t Double6; // column 6 comes before column 5 in the record
+    std::size_t Double5;
+    std::size_t ClassDoubles; // 6 x float64, columns 14-19
+    std::size_t Double7;
+    std::size_t Double20;
+    std::size_t Double21;
+};
+
+constexpr TLayout Layout136{4, 8, 12, 16, 40, 44, 48, 56, 64, 112, 120, 128};
+// One more word after the first field, and the doubles aligned to 8 bytes.
+constexpr TLayout Layout144{8, 12, 16, 20, 44, 48, 56, 64, 72, 120, 128, 136};
+constexpr std::size_t TailFirst = 136;
+constexpr std::size_t TailSecond = 212;
+constexpr int TailCount = 19;
+
+// Longest line: 61 columns of at most 20 characters and their commas.
+constexpr std::size_t LineCapacity = 1536;
+
+std::uint32_t ReadU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::int32_t ReadI32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(ReadU32(p));
+}
+
+double ReadF64(const std::uint8_t* p) {
+    const std::uint64_t bits = ReadU32(p) | static_cast<std::uint64_t>(ReadU32(p + 4)) << 32;
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+char* PutInt(char* p, long long v) {
+    return std::to_chars(p, p + 24, v).ptr;
+}
+
+char* PutTwo(char* p, int v) {
+    p[0] = static_cast<char>('0' + v / 10);
+    p[1] = static_cast<char>('0' + v % 10);
+    return p + 2;
+}
+
+// Nearest integer, halves to the even neighbour. A value that is not finite or does not fit a
+// 64-bit integer has no integer to write: its field stays empty rather than holding whatever an
+// out-of-range conversion would give.
+char* PutRounded(char* p, double v) {
+    if (!std::isfinite(v))
+        return p;
+    const double below = std::floor(v);
+    if (!(below >= -9223372036854775808.0 && below < 9223372036854775808.0))
+        return p;
+    long long n = static_cast<long long>(below);
+    // Exact: the fraction's bits are those of v. A value with a fraction is below 2^52, so the
+    // step up cannot overflow.
+    const double fraction = v - below;
+    if (fraction > 0.5 || (fraction == 0.5 && (n & 1) != 0))
+        ++n;
+    return PutInt(p, n);
+}
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian), without the C library's
+// time-zone state, so conversions run side by side on several threads.
+void CivilFromDays(long long z, long long& y, int& m, int& d) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = yoe + era * 400 + (m <= 2);
+}
+
+char* PutTime(char* p, std::uint32_t seconds, int biasMinutes) {
+    const long long local = static_cast<long long>(seconds) - biasMinutes * 60LL;
+    long long days = local / 86400;
+    long long second = local % 86400;
+    if (second < 0) {
+        second += 86400;
+        --days;
+    }
+    long long year;
+    int month, day;
+    CivilFromDays(days, year, month, day);
+    p = PutTwo(p, static_cast<int>(year / 100 % 100));
+    p = PutTwo(p, static_cast<int>(year % 100));
+    *p++ = '-';
+    p = PutTwo(p, month);
+    *p++ = '-';
+    p = PutTwo(p, day);
+    if (second == 0)
+        return p; // midnight is written as the date alone
+    *p++ = ' ';
+    p = PutTwo(p, static_cast<int>(second / 3600));
+    *p++ = ':';
+    p = PutTwo(p, static_cast<int>(second / 60 % 60));
+    *p++ = ':';
+    return PutTwo(p, static_cast<int>(second % 60));
+}
+
+char* PutLine(char* p, const std::uint8_t* r, const TLayout& at, bool tail, int classCount,
+              int biasMinutes) {
+    const int classes = std::clamp(classCount, 0, VehicleClassCount);
+    p = PutInt(p, ReadI32(r));
+    *p++ = ',';
+    p = PutTime(p, ReadU32(r + at.Time), biasMinutes);
+    *p++ = ',';
+    p = PutInt(p, ReadI32(r + at.Int3));
+    *p++ = ',';
+    p = PutInt(p, ReadI32(r + at.Int4));
+    *p++ = ',';
+    for (const std::size_t field : {at.Double5, at.Double6, at.Double7}) {
+        p = PutRounded(p, ReadF64(r + field));
+        *p++ = ',';
+    }
+    for (int k = 0; k < classes; ++k) {
+        p = PutInt(p, ReadI32(r + at.Classes + 4 * static_cast<std::size_t>(k)));
+        *p++ = ',';
+    }
+    for (int k = 0; k < classes; ++k) {
+        p = PutRounded(p, ReadF64(r + at.ClassDoubles + 8 * static_cast<std::size_t>(k)));
+        *p++ = ',';
+    }
+    p = PutRounded(p, ReadF64(r + at.Double20));
+    *p++ = ',';
+    p = PutRounded(p, ReadF64(r + at.Double21));
+    *p++ = ',';
+    p = PutInt(p, ReadI32(r + at.Int22));
+    *p++ = ',';
+    p = PutInt(p, ReadI32(r + at.Int23));
+    if (!tail)
+        return p;
+    for (const std::size_t start : {TailFirst, TailSecond}) {
+        for (int k = 0; k < TailCount; ++k) {
+            *p++ = ',';
+            p = PutInt(p, ReadI32(r + start + 4 * static_cast<std::size_t>(k)));
+        }
+    }
+    return p;
+}
+
+char* PutRecord(char* p, const std::uint8_t* record, int recordSize, int classCount,
+                int biasMinutes) {
+    const bool is144 = recordSize == RecordSize144;
+    return PutLine(p, record, is144 ? Layout144 : Layout136, recordSize == RecordSize288,
+                   classCount, biasMinutes);
+}
+
+} // namespace
+
+bool RecordsToText(const std::uint8_t* data, std::size_t size, int recordSize, int biasMinutes,
+                   std::string& out) {
+    if (!IsKnownRecordSize(recordSize) || size % static_cast<std::size_t>(recordSize) != 0)
+        return false;
+    const std::size_t count = size / static_cast<std::size_t>(recordSize);
+    // A line of 136 bytes is about 130 characters; reserve once instead of growing 20 times.
+    out.reserve(out.size() + count * (recordSize == RecordSize288 ? 260 : 140));
+    char line[LineCapacity];
+    for (std::size_t i = 0; i < count; ++i) {
+        char* end = PutRecord(line, data + i * static_cast<std::size_t>(recordSize), recordSize,
+                              VehicleClassCount, biasMinutes);
+        *end++ = '\r';
+        *end++ = '\n';
+        out.append(line, end);
+    }
+    return true;
+}
+
+} // namespace csv_baseline
