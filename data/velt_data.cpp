@@ -1,10 +1,12 @@
 #include "data/velt_data.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <limits>
 
 namespace {
 
@@ -50,8 +52,43 @@ double ReadF64(const std::uint8_t* p) {
     return v;
 }
 
+// The text of every number below 1000 with its length in the fourth byte, so that writing one
+// is a single four-byte copy: counts, speeds and lengths are nearly all this small.
+struct TSmallNumber {
+    char Text[3];
+    std::uint8_t Length;
+};
+constexpr std::uint32_t SmallNumbers = 1000;
+constexpr std::array<TSmallNumber, SmallNumbers> SmallNumberTexts = [] {
+    std::array<TSmallNumber, SmallNumbers> texts{};
+    for (std::uint32_t v = 0; v < SmallNumbers; ++v) {
+        TSmallNumber& t = texts[v];
+        t.Length = static_cast<std::uint8_t>(1 + (v >= 10) + (v >= 100));
+        for (std::uint32_t rest = v, i = t.Length; i-- > 0; rest /= 10)
+            t.Text[i] = static_cast<char>('0' + rest % 10);
+    }
+    return texts;
+}();
+
+// Room past a line's last character that the writers below may scribble on: a small number
+// copies its length byte along, and what follows the number overwrites it.
+constexpr std::size_t WriteSlack = sizeof(TSmallNumber);
+
+char* PutUnsigned(char* p, std::uint64_t v) {
+    if (v >= SmallNumbers)
+        return std::to_chars(p, p + 20, v).ptr;
+    const TSmallNumber& t = SmallNumberTexts[v];
+    std::memcpy(p, &t, sizeof t);
+    return p + t.Length;
+}
+
 char* PutInt(char* p, long long v) {
-    return std::to_chars(p, p + 24, v).ptr;
+    std::uint64_t magnitude = static_cast<std::uint64_t>(v);
+    if (v < 0) {
+        *p++ = '-';
+        magnitude = 0 - magnitude;
+    }
+    return PutUnsigned(p, magnitude);
 }
 
 char* PutTwo(char* p, int v) {
@@ -63,7 +100,7 @@ char* PutTwo(char* p, int v) {
 // Nearest integer, halves to the even neighbour. A value that is not finite or does not fit a
 // 64-bit integer has no integer to write: its field stays empty rather than holding whatever an
 // out-of-range conversion would give.
-char* PutRounded(char* p, double v) {
+char* PutRoundedAnyValue(char* p, double v) {
     if (!std::isfinite(v))
         return p;
     const double below = std::floor(v);
@@ -76,6 +113,20 @@ char* PutRounded(char* p, double v) {
     if (fraction > 0.5 || (fraction == 0.5 && (n & 1) != 0))
         ++n;
     return PutInt(p, n);
+}
+
+// The same for what detectors measure, speeds and lengths from 0 to a few hundred: truncation is
+// the floor there, and their fractions fall either side of a half at random, so the step up is
+// added rather than branched on.
+char* PutRounded(char* p, double v) {
+    if (!(v >= 0.0 && v < SmallNumbers - 1))
+        return PutRoundedAnyValue(p, v);
+    std::uint32_t n = static_cast<std::uint32_t>(v);
+    const double fraction = v - n;
+    n += static_cast<std::uint32_t>((fraction > 0.5) | ((fraction == 0.5) & ((n & 1) != 0)));
+    const TSmallNumber& t = SmallNumberTexts[n];
+    std::memcpy(p, &t, sizeof t);
+    return p + t.Length;
 }
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian), without the C library's
@@ -92,7 +143,15 @@ void CivilFromDays(long long z, long long& y, int& m, int& d) {
     y = yoe + era * 400 + (m <= 2);
 }
 
-char* PutTime(char* p, std::uint32_t seconds, int biasMinutes) {
+// The date of the day last written. A buffer's records step by minutes, so nearly every record
+// falls on the day of the one before and skips the calendar arithmetic. One per conversion, so
+// conversions share no state.
+struct TDateCache {
+    long long Day = std::numeric_limits<long long>::min();
+    char Text[10];
+};
+
+char* PutTime(char* p, std::uint32_t seconds, int biasMinutes, TDateCache& date) {
     const long long local = static_cast<long long>(seconds) - biasMinutes * 60LL;
     long long days = local / 86400;
     long long second = local % 86400;
@@ -100,15 +159,19 @@ char* PutTime(char* p, std::uint32_t seconds, int biasMinutes) {
         second += 86400;
         --days;
     }
-    long long year;
-    int month, day;
-    CivilFromDays(days, year, month, day);
-    p = PutTwo(p, static_cast<int>(year / 100 % 100));
-    p = PutTwo(p, static_cast<int>(year % 100));
-    *p++ = '-';
-    p = PutTwo(p, month);
-    *p++ = '-';
-    p = PutTwo(p, day);
+    if (days != date.Day) {
+        long long year;
+        int month, day;
+        CivilFromDays(days, year, month, day);
+        char* d = PutTwo(date.Text, static_cast<int>(year / 100 % 100));
+        d = PutTwo(d, static_cast<int>(year % 100));
+        *d++ = '-';
+        d = PutTwo(d, month);
+        *d++ = '-';
+        PutTwo(d, day);
+        date.Day = days;
+    }
+    p = std::copy(date.Text, date.Text + sizeof date.Text, p);
     if (second == 0)
         return p; // midnight is written as the date alone
     *p++ = ' ';
@@ -120,11 +183,11 @@ char* PutTime(char* p, std::uint32_t seconds, int biasMinutes) {
 }
 
 char* PutLine(char* p, const std::uint8_t* r, const TLayout& at, bool tail, int classCount,
-              int biasMinutes) {
+              int biasMinutes, TDateCache& date) {
     const int classes = std::clamp(classCount, 0, VehicleClassCount);
     p = PutInt(p, ReadI32(r));
     *p++ = ',';
-    p = PutTime(p, ReadU32(r + at.Time), biasMinutes);
+    p = PutTime(p, ReadU32(r + at.Time), biasMinutes, date);
     *p++ = ',';
     p = PutInt(p, ReadI32(r + at.Int3));
     *p++ = ',';
@@ -161,10 +224,10 @@ char* PutLine(char* p, const std::uint8_t* r, const TLayout& at, bool tail, int 
 }
 
 char* PutRecord(char* p, const std::uint8_t* record, int recordSize, int classCount,
-                int biasMinutes) {
+                int biasMinutes, TDateCache& date) {
     const bool is144 = recordSize == RecordSize144;
     return PutLine(p, record, is144 ? Layout144 : Layout136, recordSize == RecordSize288,
-                   classCount, biasMinutes);
+                   classCount, biasMinutes, date);
 }
 
 } // namespace
@@ -188,7 +251,8 @@ int StandardBiasMinutes() {
 
 std::string UnixTimeToText(std::uint32_t seconds, int biasMinutes) {
     char text[32];
-    return {text, PutTime(text, seconds, biasMinutes)};
+    TDateCache date;
+    return {text, PutTime(text, seconds, biasMinutes, date)};
 }
 
 std::string UnixTimeToText(std::uint32_t seconds) {
@@ -199,8 +263,9 @@ std::string RecordToText(const std::uint8_t* record, int recordSize, int classCo
                          int biasMinutes) {
     if (!IsKnownRecordSize(recordSize))
         return {};
-    char line[LineCapacity];
-    return {line, PutRecord(line, record, recordSize, classCount, biasMinutes)};
+    char line[LineCapacity + WriteSlack];
+    TDateCache date;
+    return {line, PutRecord(line, record, recordSize, classCount, biasMinutes, date)};
 }
 
 std::string RecordToText136(const std::uint8_t* record, int classCount) {
@@ -222,13 +287,21 @@ bool RecordsToText(const std::uint8_t* data, std::size_t size, int recordSize, i
     const std::size_t count = size / static_cast<std::size_t>(recordSize);
     // A line of 136 bytes is about 130 characters; reserve once instead of growing 20 times.
     out.reserve(out.size() + count * (recordSize == RecordSize288 ? 260 : 140));
-    char line[LineCapacity];
+    // Lines gather in a block that stays in the cache and go to the table a block at a time.
+    char block[16384];
+    constexpr std::size_t LastLineStart = sizeof block - (LineCapacity + 2 + WriteSlack);
+    char* end = block;
+    TDateCache date;
     for (std::size_t i = 0; i < count; ++i) {
-        char* end = PutRecord(line, data + i * static_cast<std::size_t>(recordSize), recordSize,
-                              VehicleClassCount, biasMinutes);
+        end = PutRecord(end, data + i * static_cast<std::size_t>(recordSize), recordSize,
+                        VehicleClassCount, biasMinutes, date);
         *end++ = '\r';
         *end++ = '\n';
-        out.append(line, end);
+        if (static_cast<std::size_t>(end - block) > LastLineStart) {
+            out.append(block, end);
+            end = block;
+        }
     }
+    out.append(block, end);
     return true;
 }
