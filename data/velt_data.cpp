@@ -74,21 +74,27 @@ constexpr std::array<TSmallNumber, SmallNumbers> SmallNumberTexts = [] {
 // copies its length byte along, and what follows the number overwrites it.
 constexpr std::size_t WriteSlack = sizeof(TSmallNumber);
 
-char* PutUnsigned(char* p, std::uint64_t v) {
-    if (v >= SmallNumbers)
-        return std::to_chars(p, p + 20, v).ptr;
+char* PutSmall(char* p, std::uint32_t v) {
     const TSmallNumber& t = SmallNumberTexts[v];
     std::memcpy(p, &t, sizeof t);
     return p + t.Length;
 }
 
-char* PutInt(char* p, long long v) {
+char* PutAnyInt(char* p, long long v) {
     std::uint64_t magnitude = static_cast<std::uint64_t>(v);
     if (v < 0) {
         *p++ = '-';
         magnitude = 0 - magnitude;
     }
-    return PutUnsigned(p, magnitude);
+    if (magnitude < SmallNumbers)
+        return PutSmall(p, static_cast<std::uint32_t>(magnitude));
+    return std::to_chars(p, p + 20, magnitude).ptr;
+}
+
+char* PutInt(char* p, long long v) {
+    if (v >= 0 && v < SmallNumbers)
+        return PutSmall(p, static_cast<std::uint32_t>(v));
+    return PutAnyInt(p, v);
 }
 
 char* PutTwo(char* p, int v) {
@@ -124,9 +130,7 @@ char* PutRounded(char* p, double v) {
     std::uint32_t n = static_cast<std::uint32_t>(v);
     const double fraction = v - n;
     n += static_cast<std::uint32_t>((fraction > 0.5) | ((fraction == 0.5) & ((n & 1) != 0)));
-    const TSmallNumber& t = SmallNumberTexts[n];
-    std::memcpy(p, &t, sizeof t);
-    return p + t.Length;
+    return PutSmall(p, n);
 }
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian), without the C library's
@@ -143,51 +147,73 @@ void CivilFromDays(long long z, long long& y, int& m, int& d) {
     y = yoe + era * 400 + (m <= 2);
 }
 
-// The date of the day last written. A buffer's records step by minutes, so nearly every record
-// falls on the day of the one before and skips the calendar arithmetic. One per conversion, so
-// conversions share no state.
-struct TDateCache {
+// "00" to "99", for the clock's fields.
+constexpr std::array<std::array<char, 2>, 100> TwoDigits = [] {
+    std::array<std::array<char, 2>, 100> texts{};
+    for (std::size_t v = 0; v < texts.size(); ++v)
+        texts[v] = {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+    return texts;
+}();
+
+char* PutClockField(char* p, long long v) {
+    std::memcpy(p, TwoDigits[static_cast<std::size_t>(v)].data(), 2);
+    return p + 2;
+}
+
+// The time and the day last written. Records of a buffer step by minutes, and the detector's
+// sensors share each step's time: nearly every record repeats the time or at least the day of
+// the one before, and skips the calendar arithmetic. One per conversion, so conversions share no
+// state.
+struct TTimeCache {
     long long Day = std::numeric_limits<long long>::min();
-    char Text[10];
+    char Date[10];
+    long long Local = std::numeric_limits<long long>::min();
+    std::size_t Length = 0;
+    char Text[19];
 };
 
-char* PutTime(char* p, std::uint32_t seconds, int biasMinutes, TDateCache& date) {
+char* PutTime(char* p, std::uint32_t seconds, int biasMinutes, TTimeCache& last) {
     const long long local = static_cast<long long>(seconds) - biasMinutes * 60LL;
+    if (local == last.Local)
+        return std::copy(last.Text, last.Text + last.Length, p);
     long long days = local / 86400;
     long long second = local % 86400;
     if (second < 0) {
         second += 86400;
         --days;
     }
-    if (days != date.Day) {
+    if (days != last.Day) {
         long long year;
         int month, day;
         CivilFromDays(days, year, month, day);
-        char* d = PutTwo(date.Text, static_cast<int>(year / 100 % 100));
+        char* d = PutTwo(last.Date, static_cast<int>(year / 100 % 100));
         d = PutTwo(d, static_cast<int>(year % 100));
         *d++ = '-';
         d = PutTwo(d, month);
         *d++ = '-';
         PutTwo(d, day);
-        date.Day = days;
+        last.Day = days;
     }
-    p = std::copy(date.Text, date.Text + sizeof date.Text, p);
-    if (second == 0)
-        return p; // midnight is written as the date alone
-    *p++ = ' ';
-    p = PutTwo(p, static_cast<int>(second / 3600));
-    *p++ = ':';
-    p = PutTwo(p, static_cast<int>(second / 60 % 60));
-    *p++ = ':';
-    return PutTwo(p, static_cast<int>(second % 60));
+    char* t = std::copy(last.Date, last.Date + sizeof last.Date, last.Text);
+    if (second != 0) { // midnight is written as the date alone
+        *t++ = ' ';
+        t = PutClockField(t, second / 3600);
+        *t++ = ':';
+        t = PutClockField(t, second / 60 % 60);
+        *t++ = ':';
+        t = PutClockField(t, second % 60);
+    }
+    last.Local = local;
+    last.Length = static_cast<std::size_t>(t - last.Text);
+    return std::copy(last.Text, t, p);
 }
 
 char* PutLine(char* p, const std::uint8_t* r, const TLayout& at, bool tail, int classCount,
-              int biasMinutes, TDateCache& date) {
+              int biasMinutes, TTimeCache& time) {
     const int classes = std::clamp(classCount, 0, VehicleClassCount);
     p = PutInt(p, ReadI32(r));
     *p++ = ',';
-    p = PutTime(p, ReadU32(r + at.Time), biasMinutes, date);
+    p = PutTime(p, ReadU32(r + at.Time), biasMinutes, time);
     *p++ = ',';
     p = PutInt(p, ReadI32(r + at.Int3));
     *p++ = ',';
@@ -224,10 +250,10 @@ char* PutLine(char* p, const std::uint8_t* r, const TLayout& at, bool tail, int 
 }
 
 char* PutRecord(char* p, const std::uint8_t* record, int recordSize, int classCount,
-                int biasMinutes, TDateCache& date) {
+                int biasMinutes, TTimeCache& time) {
     const bool is144 = recordSize == RecordSize144;
     return PutLine(p, record, is144 ? Layout144 : Layout136, recordSize == RecordSize288,
-                   classCount, biasMinutes, date);
+                   classCount, biasMinutes, time);
 }
 
 } // namespace
@@ -251,8 +277,8 @@ int StandardBiasMinutes() {
 
 std::string UnixTimeToText(std::uint32_t seconds, int biasMinutes) {
     char text[32];
-    TDateCache date;
-    return {text, PutTime(text, seconds, biasMinutes, date)};
+    TTimeCache time;
+    return {text, PutTime(text, seconds, biasMinutes, time)};
 }
 
 std::string UnixTimeToText(std::uint32_t seconds) {
@@ -264,8 +290,8 @@ std::string RecordToText(const std::uint8_t* record, int recordSize, int classCo
     if (!IsKnownRecordSize(recordSize))
         return {};
     char line[LineCapacity + WriteSlack];
-    TDateCache date;
-    return {line, PutRecord(line, record, recordSize, classCount, biasMinutes, date)};
+    TTimeCache time;
+    return {line, PutRecord(line, record, recordSize, classCount, biasMinutes, time)};
 }
 
 std::string RecordToText136(const std::uint8_t* record, int classCount) {
@@ -291,10 +317,10 @@ bool RecordsToText(const std::uint8_t* data, std::size_t size, int recordSize, i
     char block[16384];
     constexpr std::size_t LastLineStart = sizeof block - (LineCapacity + 2 + WriteSlack);
     char* end = block;
-    TDateCache date;
+    TTimeCache time;
     for (std::size_t i = 0; i < count; ++i) {
         end = PutRecord(end, data + i * static_cast<std::size_t>(recordSize), recordSize,
-                        VehicleClassCount, biasMinutes, date);
+                        VehicleClassCount, biasMinutes, time);
         *end++ = '\r';
         *end++ = '\n';
         if (static_cast<std::size_t>(end - block) > LastLineStart) {
