@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -45,11 +46,9 @@ std::int32_t ReadI32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(ReadU32(p));
 }
 
-double ReadF64(const std::uint8_t* p) {
-    const std::uint64_t bits = ReadU32(p) | static_cast<std::uint64_t>(ReadU32(p + 4)) << 32;
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
+// A float64 field as its bits.
+std::uint64_t ReadF64(const std::uint8_t* p) {
+    return ReadU32(p) | static_cast<std::uint64_t>(ReadU32(p + 4)) << 32;
 }
 
 // The text of every number below 1000 with its length in the fourth byte, so that writing one
@@ -121,16 +120,28 @@ char* PutRoundedAnyValue(char* p, double v) {
     return PutInt(p, n);
 }
 
-// The same for what detectors measure, speeds and lengths from 0 to a few hundred: truncation is
-// the floor there, and their fractions fall either side of a half at random, so the step up is
-// added rather than branched on.
-char* PutRounded(char* p, double v) {
-    if (!(v >= 0.0 && v < SmallNumbers - 1))
-        return PutRoundedAnyValue(p, v);
-    std::uint32_t n = static_cast<std::uint32_t>(v);
-    const double fraction = v - n;
-    n += static_cast<std::uint32_t>((fraction > 0.5) | ((fraction == 0.5) & ((n & 1) != 0)));
-    return PutSmall(p, n);
+// The same for what detectors measure, speeds and lengths from 0 to a few hundred, worked out on
+// the value's bits: a chain of integer steps is far shorter than the conversions to an integer
+// and back, and their fractions fall either side of a half at random, so the step up is added
+// rather than branched on. Positive doubles order as their bits do; a negative value, a NaN or
+// anything from 999 up takes the general way.
+char* PutRounded(char* p, std::uint64_t bits) {
+    constexpr std::uint64_t FastLimit = std::bit_cast<std::uint64_t>(SmallNumbers - 1.0);
+    if (bits >= FastLimit)
+        return PutRoundedAnyValue(p, std::bit_cast<double>(bits));
+    constexpr int MantissaBits = 52;
+    // The value is mantissa / 2^shift. Below 1 the shift passes 52 and the whole mantissa is
+    // fraction; a shift of 63 already leaves a value under 2^-10, well short of a half, as are
+    // zero and the subnormals read as if they had the leading bit.
+    const int exponent = static_cast<int>(bits >> MantissaBits);
+    const int shift = std::min(1075 - exponent, 63);
+    const std::uint64_t mantissa =
+        (bits & ((std::uint64_t{1} << MantissaBits) - 1)) | std::uint64_t{1} << MantissaBits;
+    std::uint64_t n = mantissa >> shift;
+    const std::uint64_t fraction = mantissa & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    n += static_cast<std::uint64_t>((fraction > half) | ((fraction == half) & ((n & 1) != 0)));
+    return PutSmall(p, static_cast<std::uint32_t>(n));
 }
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian), without the C library's
