@@ -1,0 +1,102 @@
+// INI files are read as any bytes a user or another program left in them. A write of one key
+// keeps every other line as it was and in its order, and what was written reads back.
+#include "platform/FileRead.h"
+#include "platform/FileReplace.h"
+#include "platform/IniFile.h"
+#include "platform/TextHelpers.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string IniPath;
+
+// The next piece of the input up to a NUL byte.
+std::string Take(std::string& rest) {
+    const size_t nul = rest.find('\0');
+    std::string piece = rest.substr(0, nul);
+    rest.erase(0, nul == std::string::npos ? rest.size() : nul + 1);
+    return piece;
+}
+
+bool HasAny(const std::string& s, std::string_view chars) {
+    return s.find_first_of(chars) != std::string::npos;
+}
+
+// A name a line can hold and give back: nothing a line or section syntax would cut off.
+bool Writable(const std::string& section, const std::string& key, const std::string& value) {
+    if (section.empty() || key.empty() || Trimmed(section) != section || Trimmed(key) != key ||
+        Trimmed(value) != value)
+        return false;
+    if (HasAny(section, "]\r\n") || HasAny(key, "=\r\n") || HasAny(value, "\r\n"))
+        return false;
+    if (key[0] == ';' || key[0] == '#' || key[0] == '[')
+        return false;
+    // A value in matching quotes is read without them, as Windows does.
+    return !(value.size() >= 2 && (value[0] == '"' || value[0] == '\'') &&
+             value.back() == value[0]);
+}
+
+// The lines as the file gives them: one CR at a line's end belongs to the line end.
+std::vector<std::string> LinesOf(const std::string& bytes) {
+    return SplitLines(bytes, TLineEnds::Lf);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // A memory file system where there is one: every write flushes to the disk.
+    const std::string folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    IniPath = folder + "/fuzz_ini." + std::to_string(getpid()) + ".ini";
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+    // Section, key and value, each ended by a NUL byte, then the file.
+    std::string rest(reinterpret_cast<const char*>(data), size);
+    const std::string section = Take(rest);
+    const std::string key = Take(rest);
+    const std::string value = Take(rest);
+    const std::string& file = rest;
+    std::string reason;
+    if (!ReplaceFileContents(IniPath, file, SettingsFile, reason))
+        std::abort();
+
+    TIniFile ini(IniPath);
+    const std::string old = ini.ReadString(section, key, "\x01missing");
+    (void)ini.ReadInteger(section, key, -1);
+    if (!ini.WriteString(section, key, value))
+        std::abort();
+    std::string after;
+    if (!ReadFileBytes(IniPath, after))
+        std::abort();
+
+    // Every line before stays, in order; at most the key's own line is replaced, and at most
+    // three lines (a blank, the section and the key) are added.
+    const std::vector<std::string> was = LinesOf(file);
+    const std::vector<std::string> now = LinesOf(after);
+    size_t j = 0, missing = 0;
+    for (const std::string& line : was) {
+        size_t k = j;
+        while (k < now.size() && now[k] != line)
+            ++k;
+        if (k == now.size()) {
+            ++missing;
+            continue;
+        }
+        j = k + 1;
+    }
+    if (missing > (old == "\x01missing" ? 0u : 1u))
+        std::abort();
+    const bool oneLine = !HasAny(section + key + value, "\r\n");
+    if (oneLine && now.size() > was.size() + 3)
+        std::abort();
+
+    if (Writable(section, key, value) && ini.ReadString(section, key, "\x01missing") != value)
+        std::abort();
+    return 0;
+}
