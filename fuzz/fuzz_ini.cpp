@@ -75,25 +75,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (!ReadFileBytes(IniPath, after))
         std::abort();
 
-    // Every line before stays, in order; at most the key's own line is replaced, and at most
-    // three lines (a blank, the section and the key) are added.
+    // Every line before stays, in order: the write touches one place, where it replaces at most
+    // the key's own line and adds at most three (a blank, the section and the key).
     const std::vector<std::string> was = LinesOf(file);
     const std::vector<std::string> now = LinesOf(after);
-    size_t j = 0, missing = 0;
-    for (const std::string& line : was) {
-        size_t k = j;
-        while (k < now.size() && now[k] != line)
-            ++k;
-        if (k == now.size()) {
-            ++missing;
-            continue;
-        }
-        j = k + 1;
-    }
-    if (missing > (old == "\x01missing" ? 0u : 1u))
+    size_t same = 0;
+    while (same < was.size() && same < now.size() && was[same] == now[same])
+        ++same;
+    size_t tail = 0;
+    while (tail < was.size() - same && tail < now.size() - same &&
+           was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
+        ++tail;
+    const size_t replaced = was.size() - same - tail;
+    if (replaced > (old == "\x01missing" ? 0u : 1u))
         std::abort();
     const bool oneLine = !HasAny(section + key + value, "\r\n");
-    if (oneLine && now.size() > was.size() + 3)
+    if (oneLine && now.size() - same - tail > 3)
         std::abort();
 
     if (Writable(section, key, value) && ini.ReadString(section, key, "\x01missing") != value)
