@@ -41,9 +41,14 @@ bool Writable(const std::string& section, const std::string& key, const std::str
              value.back() == value[0]);
 }
 
-// The lines as the file gives them: one CR at a line's end belongs to the line end.
+// The lines as the file gives them. CRs at a line's end count for nothing: one belongs to the
+// line end, and a file's last line left without one (no LF follows) gets a line end written.
 std::vector<std::string> LinesOf(const std::string& bytes) {
-    return SplitLines(bytes, TLineEnds::Lf);
+    std::vector<std::string> lines = SplitLines(bytes, TLineEnds::Lf);
+    for (std::string& line : lines)
+        while (!line.empty() && line.back() == '\r')
+            line.pop_back();
+    return lines;
 }
 
 } // namespace

@@ -49,8 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     bool triggersSet = false;
     for (const auto& [key, value] : sets) {
         if (key == "trigger") {
-            if (HoldsBothQuotes(value))
-                return 0;
+            if (HoldsBothQuotes(value) || HoldsLineEnd(value))
+                return 0; // refused by the command before anything is applied
             if (!triggersSet)
                 values.Triggers.clear();
             triggersSet = true;

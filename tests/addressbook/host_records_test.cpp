@@ -127,6 +127,7 @@ TEST_F(HostsFile, WrittenBytesAndModeAndNoLeftovers) {
 TEST_F(HostsFile, RoundTripKeepsEveryFieldAndOrder) {
     std::vector<THostRec> recs = {Rec("A", "1.2.3.4", 1, "08.12.2026 14:05:09"),
                                   Rec("with \"quotes\" > and <", "h", 65535, ""),
+                                  Rec("</kervola>", "</rec>", 2, ""),
                                   Rec("", "", 0, "29.02.2024 23:59:59")};
     recs[0].Created = std::time(nullptr);
     recs[1].Password = "p'w";
