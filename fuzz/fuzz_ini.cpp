@@ -6,6 +6,7 @@
 #include "platform/TextHelpers.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
@@ -57,6 +58,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // A memory file system where there is one: every write flushes to the disk.
     const std::string folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     IniPath = folder + "/fuzz_ini." + std::to_string(getpid()) + ".ini";
+    std::atexit([] { std::remove(IniPath.c_str()); });
     return 0;
 }
 
