@@ -229,10 +229,13 @@ std::time_t ParseCreated(const std::string& text) {
 
 bool HostRecordsFromText(const std::string& text, std::vector<THostRec>& records) {
     records.clear();
+    // Recovery reads the same normalised text as the scanner: a value holding a bare line end
+    // would otherwise read differently once the list is saved again.
+    const std::string normalized = NormalizeLineEnds(text);
     TXMLNode top;
-    top.LoadFromXML(NormalizeLineEnds(text));
+    top.LoadFromXML(normalized);
     if (XMLErrorCode != 0) {
-        RecoverRecords(text, records);
+        RecoverRecords(normalized, records);
         return false;
     }
     for (int i = 0; i < top.Count(); ++i) {

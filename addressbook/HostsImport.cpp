@@ -146,12 +146,17 @@ TImportResult ImportHostsCsv(const std::string& csv, std::vector<THostRec>& reco
             outcome.Reason = "bad address \"" + address + "\"";
         else if (port == 0)
             outcome.Reason = "port \"" + portText + "\" is outside 1-65535";
-        // The address book stores each value between quotes: one with both kinds would be
+        // The address book stores each value between quotes and its lines ended by CR LF: one
+        // with both kinds of quote or with a line end (a quoted field may hold one) would be
         // stored changed, so it is refused as one typed in would be.
         for (const auto& [name, column] :
-             {std::pair{"label", col.Label}, {"login", col.Login}, {"password", col.Password}})
-            if (outcome.Reason.empty() && HoldsBothQuotes(TrimmedField(Field(row, column))))
+             {std::pair{"label", col.Label}, {"login", col.Login}, {"password", col.Password}}) {
+            const std::string value = TrimmedField(Field(row, column));
+            if (outcome.Reason.empty() && HoldsBothQuotes(value))
                 outcome.Reason = BothQuotesRefusal(name);
+            if (outcome.Reason.empty() && HoldsLineEnd(value))
+                outcome.Reason = LineEndRefusal(name);
+        }
         if (!outcome.Reason.empty()) {
             result.Rows.push_back(std::move(outcome));
             continue;

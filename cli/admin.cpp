@@ -80,8 +80,8 @@ const std::string SettingsHelp =
     "With --set: changes those keys as the dialog would (resolution: low, mid, high, full;\n"
     "jpegrate: low, mid, high; miles: 0 or 1; classes must pass the dialog's check; one or more\n"
     "trigger=TEXT replace the trigger list in order) and writes the document to OUT, or back to\n"
-    "FILE through a temporary file. A value holding both ' and \" quotes is refused: the file\n"
-    "could not store it as given. Nothing is sent to a detector.\n"
+    "FILE through a temporary file. A value holding both ' and \" quotes or a line break is\n"
+    "refused: the file could not store it as given. Nothing is sent to a detector.\n"
     "  --json   the listing as one JSON object with the keys above, \".\" made \"_\"\n"
     "           (serial_port, ...): datainterval, jpegquality, tcpport, backup and\n"
     "           serial_baudrate are numbers (null when the text stored is no whole number or\n"
@@ -423,6 +423,8 @@ int RunSettings(std::vector<std::string>& args) {
         if (key == "trigger") {
             if (HoldsBothQuotes(value))
                 return Usage(SettingsHelp, BothQuotesRefusal(key));
+            if (HoldsLineEnd(value))
+                return Usage(SettingsHelp, LineEndRefusal(key));
             if (!triggersSet)
                 values.Triggers.clear();
             triggersSet = true;

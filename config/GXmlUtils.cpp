@@ -133,6 +133,42 @@ std::optional<Pos> ScanAttributes(const std::string& s, Pos p, Pos last) {
     }
 }
 
+// The first `closing` tag from `from` on that is no part of another tag: the quoted attribute
+// values of the tags in between may hold any text, a closing tag's own included, since nothing
+// is escaped when a value is written.
+Pos FindClosing(const std::string& s, const std::string& closing, Pos from, Pos last) {
+    bool inTag = false;
+    char quote = 0;
+    for (Pos i = from; i <= last; ++i) {
+        const char c = s[static_cast<size_t>(i)];
+        if (quote) {
+            if (c != quote)
+                continue;
+            if (i < last && s[static_cast<size_t>(i + 1)] == quote)
+                ++i; // a doubled quote belongs to the value
+            else
+                quote = 0;
+            continue;
+        }
+        if (inTag) {
+            if (c == '>')
+                inTag = false;
+            else if ((c == '"' || c == '\'') && s[static_cast<size_t>(i - 1)] == '=')
+                quote = c;
+            continue;
+        }
+        if (c != '<')
+            continue;
+        if (At(s, i, last, closing))
+            return i;
+        // A start tag, by the rule LocateTag reads one with; comments and the like are not.
+        const char next = i < last ? s[static_cast<size_t>(i + 1)] : ' ';
+        inTag = !IsBlank(next) && next != '/' && next != '<' && next != '>' && next != '!' &&
+                next != '?' && next != '[';
+    }
+    return -1;
+}
+
 enum class Found { Tag, NoTag, Error };
 
 Found LocateTag(const std::string& s, Pos from, Pos last, TagItem& item) {
@@ -212,7 +248,11 @@ Found LocateTag(const std::string& s, Pos from, Pos last, TagItem& item) {
         return Found::Tag;
     }
     const std::string closing = "</" + item.Name + ">";
-    const Pos close = FindIn(s, closing, gt + 1, last);
+    // A document with a quote left open finds no closing tag that way; the first one then
+    // stands, so that the fault is told where it is, in the element inside.
+    Pos close = FindClosing(s, closing, gt + 1, last);
+    if (close < 0)
+        close = FindIn(s, closing, gt + 1, last);
     if (close < 0) {
         SetError(4, lt);
         return Found::Error;

@@ -239,7 +239,11 @@ void TXMLConfig::ReadSensors(TQuadList& zones) {
                 if (index < 0)
                     continue;
                 TQuadBase* zone = zones.Quad(index);
-                // The document always holds the corners actually in use, in canonical form.
+                // The document always holds the corners actually in use, in canonical form,
+                // and the zone holds them as the document does: a default quadrangle put in
+                // for a faulty one would otherwise differ from itself once saved and read back.
+                for (TFloatPoint& p : zone->Points)
+                    p = {StoredCoordinate(p.X), StoredCoordinate(p.Y)};
                 param->Params.SetParam("val", QuadToText(zone->Points));
                 zone->NodeIndex = i;
                 zone->Id = object->Params.GetParam("id");

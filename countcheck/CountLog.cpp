@@ -160,7 +160,11 @@ bool ReadZoneStateReply(const std::string& line,
 
 void TDetectorEdges::Update(const std::vector<std::pair<std::string, bool>>& states, double time,
                             std::vector<TCountEvent>& out) {
-    for (const auto& [zone, active] : states) {
+    for (const auto& state : states) {
+        // Named apart from the pair: clang 14, the fuzz build's compiler, cannot capture a
+        // structured binding.
+        const std::string& zone = state.first;
+        const bool active = state.second;
         auto known = std::find_if(Known.begin(), Known.end(),
                                   [&zone](const auto& k) { return k.first == zone; });
         if (known == Known.end()) {

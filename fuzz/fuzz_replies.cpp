@@ -2,6 +2,7 @@
 // arrives in pieces, is split into lines and the bodies that "gc" and "gp" lines announce, and
 // every line goes to the reader of its code. What was taken must rebuild the input exactly.
 #include "channel/AdminText.h"
+#include "channel/DataReplies.h"
 #include "channel/DetectorProtocol.h"
 
 #include <cstdint>
@@ -30,14 +31,27 @@ void ReadLine(const std::string& line) {
                 t->tm_hour > 23 || t->tm_min > 59 || t->tm_sec > 59)
                 std::abort();
             ClockDriftSeconds(value, 1'800'000'000);
+            // Written back as the command line sets the clock, it reads as the same moment.
+            std::string text = FormatDetectorTime(*t);
+            if (text.size() == 10)
+                text += " 00:00:00";
+            const auto again = ParseDetectorTime(text);
+            if (!again || again->tm_year != t->tm_year || again->tm_mon != t->tm_mon ||
+                again->tm_mday != t->tm_mday || again->tm_hour != t->tm_hour ||
+                again->tm_min != t->tm_min || again->tm_sec != t->tm_sec)
+                std::abort();
         }
     } else if (code == "gn") {
         ParseNetworkReply(line);
         ParseNtpReply(line);
     } else if (code == "sc") {
         AnnouncedCount(line, n);
+    } else if (code == "gb") {
+        // The "gb stat" reply names the record size every later download is cut into.
+        StatRecordSize(line);
     } else if (code == "gv" || code == "gg") {
         StrToIntDef(rest, -1);
+        FirmwareNumber(rest);
     }
 }
 

@@ -317,6 +317,8 @@ std::string SettingsListing(const TXMLNode* top) {
 std::string ApplySetting(TSettingsValues& v, const std::string& key, const std::string& value) {
     if (HoldsBothQuotes(value))
         return BothQuotesRefusal(key);
+    if (HoldsLineEnd(value))
+        return LineEndRefusal(key);
     if (key == "label")
         v.Label = value;
     else if (key == "datainterval")

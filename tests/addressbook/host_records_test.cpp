@@ -127,6 +127,7 @@ TEST_F(HostsFile, WrittenBytesAndModeAndNoLeftovers) {
 TEST_F(HostsFile, RoundTripKeepsEveryFieldAndOrder) {
     std::vector<THostRec> recs = {Rec("A", "1.2.3.4", 1, "08.12.2026 14:05:09"),
                                   Rec("with \"quotes\" > and <", "h", 65535, ""),
+                                  Rec("</kervola>", "</rec>", 2, ""),
                                   Rec("", "", 0, "29.02.2024 23:59:59")};
     recs[0].Created = std::time(nullptr);
     recs[1].Password = "p'w";
@@ -196,6 +197,21 @@ INSTANTIATE_TEST_SUITE_P(
         TBrokenCase{"GarbageBeforeTop", "<<>\r\n<kervola>\r\n<rec caption=\"A\"/>", {"A"}},
         TBrokenCase{"NotXmlAtAll", "just some text\r\n", {}}),
     [](const auto& info) { return info.param.Name; });
+
+// A damaged file is recovered from the same text the scanner reads, so that an entry whose value
+// holds a bare line end is saved and read back as it was recovered.
+TEST(BrokenHostsText, RecoveredEntriesReadBackAsSaved) {
+    for (const char* text : {"<kervola>\n<rec caption=\"a\nb\" ip=\"1.2.3.4\"/>\n",
+                             "<kervola>\r<rec caption=\"a\rb\" pass=\"c\r\nd\"/>",
+                             "<kervola><rec caption=\"x\"/><rec login=\"l\n"}) {
+        std::vector<THostRec> recovered;
+        EXPECT_FALSE(HostRecordsFromText(text, recovered)) << text;
+        ASSERT_FALSE(recovered.empty()) << text;
+        std::vector<THostRec> back;
+        EXPECT_TRUE(HostRecordsFromText(HostsFileText(recovered), back)) << text;
+        EXPECT_EQ(back, recovered) << text;
+    }
+}
 
 TEST_F(HostsFile, MissingAndUnreadableLeaveTheListAlone) {
     std::vector<THostRec> recs = {Rec("Keep", "1.2.3.4", 1, "")};

@@ -100,6 +100,10 @@ err=$("$cli" settings "$dir/s.xml" --set pass="a'b\"c" 2>&1 | head -1)
 check "settings both quotes" "kervola-cli: pass cannot hold both ' and \" quotes: it could not be stored as given" "$err"
 "$cli" settings "$dir/s.xml" --set trigger="x'y\"z" 2>/dev/null; check "trigger both quotes" 2 $?
 check "both quotes stored nothing" "pass=kvtp" "$("$cli" settings "$dir/s.xml" | grep '^pass=')"
+# A line break would be read back as CR LF: refused as well, for a trigger too.
+err=$("$cli" settings "$dir/s.xml" --set label=$'North\nramp' 2>&1 | head -1)
+check "settings line break" "kervola-cli: label cannot hold a line break: it could not be stored as given" "$err"
+"$cli" settings "$dir/s.xml" --set trigger=$'x\ry' 2>/dev/null; check "trigger line break" 2 $?
 "$cli" settings "$dir/s.xml" --set pass="a'b"; check "one kind of quote" 0 $?
 check "one kind stored" "pass=a'b" "$("$cli" settings "$dir/s.xml" | grep '^pass=')"
 KERVOLA_DATA_DIR="$dir/data" "$cli" hosts add Q 10.0.0.9 --password "a'b\"c" 2>/dev/null

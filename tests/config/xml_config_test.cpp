@@ -217,6 +217,29 @@ TEST_F(ConfigTest, ReadSensorsRules) {
     EXPECT_EQ(empty.SelectedIndex, -1);
 }
 
+// A faulty quadrangle is replaced by a default one whose corners (0.47 and such) have no exact
+// three-decimal form: the zone must hold what the document says, or it changes once saved.
+TEST_F(ConfigTest, ReplacedQuadrangleIsHeldAsTheDocumentHoldsIt) {
+    SetDecimalSeparator('.');
+    TXMLConfig c;
+    c.CreateDefault("a", "b");
+    TQuadList zones;
+    c.AddSensor(zones, "1", DefaultQuad(0));
+    c.AddEmptySensor(zones, "2");
+    c.AddEmptySensor(zones, "3");
+    ASSERT_EQ(zones.Count(), 3);
+    TXMLConfig back;
+    ASSERT_TRUE(back.LoadFromText(c.AsText()));
+    TQuadList again;
+    back.ReadSensors(again);
+    ASSERT_EQ(again.Count(), 3);
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(zones.Quad(i)->Points[k].X, again.Quad(i)->Points[k].X) << i << " " << k;
+            EXPECT_EQ(zones.Quad(i)->Points[k].Y, again.Quad(i)->Points[k].Y) << i << " " << k;
+        }
+}
+
 TEST_F(ConfigTest, SensorEditingThroughTheDocument) {
     SetDecimalSeparator('.');
     TXMLConfig c;

@@ -137,6 +137,32 @@ TEST(XmlParams, QuotesInValuesStillReadBack) {
     }
 }
 
+// Nothing is escaped, so a value may hold the very closing tag that ends its element or an
+// element around it; the closing tag is the one outside every tag.
+TEST(XmlNode, ValuesHoldingClosingTagsReadBack) {
+    const std::string values[] = {"</top>", "</rec>", "a</top>b", "x\"</top>", "<rec v='1'>"};
+    for (const std::string& v : values) {
+        TXMLNode top("top");
+        TXMLNode* mid = top.AddChild("rec");
+        mid->Params.SetParam("v", v);
+        mid->AddChild("p")->Params.SetParam("v", v);
+        top.AddChild("last");
+        TXMLNode back;
+        back.LoadFromXML(NormalizeLineEnds(top.AsXML()));
+        ASSERT_EQ(XMLErrorCode, 0) << v;
+        ASSERT_EQ(back.Count(), 2) << v;
+        EXPECT_EQ(back.GetNode(0)->Params.GetParam("v"), v);
+        ASSERT_EQ(back.GetNode(0)->Count(), 1) << v;
+        EXPECT_EQ(back.GetNode(0)->GetNode(0)->Params.GetParam("v"), v);
+        EXPECT_EQ(back.GetNode(1)->Name, "last");
+    }
+    // Outside a tag's quoted values the first closing tag still ends the element.
+    TXMLNode text;
+    text.LoadFromXML("<top>it's <b/> done</top>");
+    EXPECT_EQ(XMLErrorCode, 0);
+    EXPECT_EQ(text.Count(), 3);
+}
+
 TEST(XmlNode, DepthLimit) {
     TXMLNode root("r");
     TXMLNode* n = &root;

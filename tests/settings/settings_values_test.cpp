@@ -318,6 +318,10 @@ TEST(SettingsListing, ValuesAsStoredAndChangedThroughSet) {
         {"login", "it's", true},
         {"label", "\"x'", false},
         {"serial.address", "'\"", false},
+        // The file's line ends are read as CR LF: a value with one would come back changed.
+        {"label", "North\nramp", false},
+        {"serial.proto", "x\r", false},
+        {"pass", "a\r\nb", false},
     };
     for (const Row& r : rows)
         EXPECT_EQ(ApplySetting(v, r.Key, r.Value).empty(), r.Accepted) << r.Key << "=" << r.Value;
