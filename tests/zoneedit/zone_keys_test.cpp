@@ -169,10 +169,14 @@ TEST_F(ZoneKeys, DraggedZoneSnapsAndComesFree) {
     const QPoint inside(200, 120);
     const TQuadPoints start = Corners(1);
     Press(inside);
-    // Zone 1's P1 (88, 96) comes 3 px right of zone 0's P1 (80, 90 on the 400 grid).
+    // Zone 1's P1 (88, 96) comes 3 px right of zone 0's P1 (80, 90 on the 400 grid). Zone 1 is
+    // zone 0 moved, so its other corners come as near to their partners: which pair snaps is a
+    // tie, but one pair meets to the very number.
     Move(inside + QPoint(-5, -6), Qt::LeftButton);
-    EXPECT_EQ(Corners(1)[1].X, Corners(0)[1].X);
-    EXPECT_EQ(Corners(1)[1].Y, Corners(0)[1].Y);
+    int met = 0;
+    for (int k = 0; k < 4; ++k)
+        met += Corners(1)[k].X == Corners(0)[k].X && Corners(1)[k].Y == Corners(0)[k].Y;
+    EXPECT_GE(met, 1);
     EXPECT_TRUE(Imager.SnapMarker());
     Move(inside + QPoint(-5, -30), Qt::LeftButton);
     EXPECT_FALSE(Imager.SnapMarker());
