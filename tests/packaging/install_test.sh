@@ -75,8 +75,11 @@ grep -q "ERROR" <<<"$out" || fail "zelmont-term from the prefix: $out"
 grep -q "Error loading" <<<"$out" && fail "zelmont-term cannot load its library: $out"
 
 # The window starts headless in either language and keeps running until told to stop.
+# Started through exec, so that $! is the program itself and the kill below reaches it: a
+# subshell running clean() would take the kill and leave the window running.
 for lang in ru en; do
-    clean KERVOLA_DATA_DIR="$prefix/data-$lang" "$prefix/bin/Kervola2" --lang $lang \
+    (exec env -i PATH=/usr/bin:/bin HOME="$prefix/home" QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 \
+        KERVOLA_DATA_DIR="$prefix/data-$lang" "$prefix/bin/Kervola2" --lang $lang) \
         >"$prefix/run.out" 2>&1 &
     pid=$!
     sleep 2
