@@ -83,7 +83,10 @@ main=
 find_main() { main=$(window_of '^KERVOLA'); [ -n "$main" ]; }
 wait_for 30 find_main || fail "no main window"
 wait_for 30 live || fail "no live pictures; title: $(xdotool getwindowname "$main")"
-grep -q ' sm data=on$' "$simlog" || fail "data mode was not switched on"
+# The simulator reports a vehicle in a zone only to a client that has data mode on and watches.
+zone_events() { grep -c '<truth [0-9]* seen>' "$simlog" || true; }
+reported() { [ "$(zone_events)" -gt 0 ]; }
+wait_for 30 reported || fail "no zone event was reported: data mode is off"
 
 # F12 opens the capture dialog, whose caption is the time code; its first button starts.
 xdotool windowfocus --sync "$main"
@@ -135,9 +138,7 @@ closed() { [ -z "$(window_of '^[0-9][0-9]:[0-9][0-9]:[0-9][0-9]:[0-9][0-9]$')" ]
 wait_for 30 closed || fail "the capture dialog did not close"
 movie=$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_tag_string,width,height,r_frame_rate,nb_frames \
     -of default=noprint_wrappers=1 "$avi" | tr '\n' ' ')
-# The simulator reports a vehicle in a zone only to a client that has data mode on and watches.
-reported=$(grep -c '<truth [0-9]* seen>' "$simlog" || true)
-[ "$reported" -gt 0 ] || fail "no zone event was reported: data mode is off"
+reported=$(zone_events)
 ! grep -q ' sm data=off$' "$simlog" || fail "data mode was switched off during the run"
 
 echo
