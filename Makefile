@@ -4,7 +4,7 @@ CMAKE_GEN := -G Ninja
 # Each test runs once: a test that fails sometimes is a fault to find, not to retry.
 CTEST := ctest --output-on-failure --timeout 300 -j $(JOBS)
 
-.PHONY: all deps build build-asan build-tsan build-nogui test test-fast stress demo bench fuzz package clean
+.PHONY: all deps build build-asan build-tsan build-nogui test test-fast stress demo soak bench fuzz package clean
 
 all: build
 
@@ -51,6 +51,12 @@ stress: build
 
 demo: build
 	scripts/demo.sh
+
+# Twenty minutes of live pictures, data mode and a recording under Xvfb: the program's memory,
+# descriptors and threads must stay flat after the first minute. SOAK_SECONDS=N sets the length;
+# not part of make test, which it would outlast many times.
+soak: build
+	scripts/soak.sh
 
 bench: build
 	scripts/bench.sh
