@@ -48,6 +48,42 @@ void DrawStripRow(const TQuadBase& zone, const TQuadList& zones, QPainter& canva
     canvas.restore();
 }
 
+// The zone's name beside its first edge. Of all the zones' drawing only this blends with the
+// picture beneath (its letters are smoothed), which is why the overlay draws it afresh each time.
+void DrawLabel(const TQuadBase& zone, QPainter& canvas, const TQuadMarks& marks) {
+    QFont bold = canvas.font();
+    bold.setBold(true);
+    const QFont previousFont = canvas.font();
+    canvas.setFont(bold);
+    DrawTextAt(canvas, {marks.Label.X - 4, marks.Label.Y - 4}, QString::fromStdString(zone.Id));
+    canvas.setFont(previousFont);
+}
+
+// Calls `draw` (zone, index, pen width, colour, with handles) for each zone in the order in which
+// they are drawn, and `strip` (zone, index) where its strip row comes.
+template <typename TDraw, typename TStrip>
+void InDrawingOrder(const TQuadList& zones, TDraw draw, TStrip strip) {
+    const int count = zones.Count();
+    for (int i = 0; i < count; ++i) {
+        const TQuadBase& zone = *zones.Quad(i);
+        if (zones.GreyMode) {
+            draw(zone, zones.NormalWidth, zones.GreyColor, false);
+            continue;
+        }
+        if (i != zones.SelectedIndex) {
+            if (zone.Active)
+                draw(zone, zones.ActiveWidth, zones.ActiveColor, false);
+            else
+                draw(zone, zones.NormalWidth, zones.NormalColor, false);
+        }
+        if (zones.ShowStrip)
+            strip(zone, i);
+    }
+    // The selected zone goes last so that it lies on top of the others.
+    if (const TQuadBase* selected = zones.Quad(zones.SelectedIndex); selected && !zones.GreyMode)
+        draw(*selected, zones.NormalWidth, zones.SelectedColor, true);
+}
+
 } // namespace
 
 void DrawQuad(const TQuadBase& zone, QPainter& canvas, int W, int H, int penWidth, TRGB colour,
@@ -70,12 +106,7 @@ void DrawQuad(const TQuadBase& zone, QPainter& canvas, int W, int H, int penWidt
         return;
 
     const TQuadMarks marks = QuadMarks(px);
-    QFont bold = canvas.font();
-    bold.setBold(true);
-    const QFont previousFont = canvas.font();
-    canvas.setFont(bold);
-    DrawTextAt(canvas, {marks.Label.X - 4, marks.Label.Y - 4}, QString::fromStdString(zone.Id));
-    canvas.setFont(previousFont);
+    DrawLabel(zone, canvas, marks);
 
     const QPoint chevron01[] = {ToQPoint(px[0]), ToQPoint(marks.Apex01), ToQPoint(px[1])};
     canvas.drawPolyline(chevron01, 3);
@@ -92,24 +123,54 @@ void DrawGuides(const TQuadBase& zone, QPainter& canvas, int W, int H, TRGB colo
 }
 
 void DrawQuads(const TQuadList& zones, QPainter& canvas, int W, int H) {
-    const int count = zones.Count();
-    for (int i = 0; i < count; ++i) {
+    InDrawingOrder(
+        zones,
+        [&](const TQuadBase& zone, int penWidth, TRGB colour, bool withHandles) {
+            DrawQuad(zone, canvas, W, H, penWidth, colour, withHandles);
+        },
+        [&](const TQuadBase& zone, int index) { DrawStripRow(zone, zones, canvas, index, H); });
+}
+
+void DrawQuadLabels(const TQuadList& zones, QPainter& canvas, int W, int H) {
+    InDrawingOrder(
+        zones,
+        [&](const TQuadBase& zone, int penWidth, TRGB colour, bool) {
+            if (zone.Arrows < 1)
+                return;
+            // The same pen as DrawQuad's, since the text takes its colour from it.
+            canvas.setPen(
+                QPen(ToQColor(colour), penWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            canvas.setBrush(Qt::NoBrush);
+            DrawLabel(zone, canvas, QuadMarks(QuadToPixels(zone.Points, W - 1, H - 1)));
+        },
+        [](const TQuadBase&, int) {});
+}
+
+void AppendDrawingKey(const TQuadList& zones, int W, int H, std::string& key) {
+    const auto put = [&key](const auto& value) {
+        key.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    for (const TRGB c :
+         {zones.NormalColor, zones.SelectedColor, zones.ActiveColor, zones.GreyColor})
+        put(c);
+    put(W);
+    put(H);
+    put(zones.ActiveWidth);
+    put(zones.NormalWidth);
+    put(zones.SelectedIndex);
+    put(zones.GreyMode);
+    put(zones.ShowStrip);
+    put(zones.Count());
+    for (int i = 0; i < zones.Count(); ++i) {
         const TQuadBase& zone = *zones.Quad(i);
-        if (zones.GreyMode) {
-            DrawQuad(zone, canvas, W, H, zones.NormalWidth, zones.GreyColor, false);
-            continue;
+        put(zone.Id.size());
+        key += zone.Id;
+        for (const TFloatPoint& p : zone.Points) {
+            put(p.X);
+            put(p.Y);
         }
-        if (i != zones.SelectedIndex) {
-            if (zone.Active)
-                DrawQuad(zone, canvas, W, H, zones.ActiveWidth, zones.ActiveColor, false);
-            else
-                DrawQuad(zone, canvas, W, H, zones.NormalWidth, zones.NormalColor, false);
-        }
-        if (zones.ShowStrip)
-            DrawStripRow(zone, zones, canvas, i, H);
-    }
-    // The selected zone goes last so that it lies on top of the others.
-    if (const TQuadBase* selected = zones.Quad(zones.SelectedIndex); selected && !zones.GreyMode) {
-        DrawQuad(*selected, canvas, W, H, zones.NormalWidth, zones.SelectedColor, true);
+        put(zone.Arrows);
+        put(zone.Active);
+        put(zone.Reading);
     }
 }

@@ -5,6 +5,7 @@
 
 #include "config/XMLConfig.h"
 #include "zones/FramePicture.h"
+#include "zones/ZoneOverlay.h"
 #include "geometry/TFGeometry2.h"
 #include "zoneedit/ZonePrecision.h"
 
@@ -186,6 +187,7 @@ private:
     // Nearest-neighbour byte offsets of the source pixel for each view column, rebuilt only when
     // the frame width or the view width changes.
     std::vector<std::uint32_t> ColumnMap;
+    TZoneOverlay ZoneLayer; // the zones over the picture, kept while they stay
     int ColumnMapFrameWidth = 0;
     QPointer<QWidget> Form;
     QPointer<TExtraPanel> PanelWidget;
