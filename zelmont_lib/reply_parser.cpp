@@ -63,6 +63,14 @@ std::string ReplyParser::body() const {
     return body_;
 }
 
+const std::string& ReplyParser::lastLine() const {
+    return line_;
+}
+
+std::string& ReplyParser::lastBody() {
+    return body_;
+}
+
 int32_t ReplyParser::length() const {
     std::lock_guard guard(lock_);
     return length_;
@@ -118,15 +126,25 @@ bool ReplyParser::step(std::string& pending) {
             state_ = AwaitBody;
         }
         return true;
-    case AwaitBody:
-        if (pending.size() < static_cast<std::size_t>(length_)) {
+    case AwaitBody: {
+        const auto length = static_cast<std::size_t>(length_);
+        if (pending.size() < length) {
             return false;
         }
-        body_.assign(pending, 0, static_cast<std::size_t>(length_));
-        pending.erase(0, static_cast<std::size_t>(length_));
+        if (length >= HandOverFloor) {
+            // A large body leaves in pending's own buffer instead of being copied out of it;
+            // pending goes on in the body's previous buffer with what followed the body.
+            body_.swap(pending);
+            pending.assign(body_, length, std::string::npos);
+            body_.resize(length);
+        } else {
+            body_.assign(pending, 0, length);
+            pending.erase(0, length);
+        }
         scanned_ = 0;
         state_ = AwaitLine;
         return true;
+    }
     default:
         return false;
     }
@@ -159,14 +177,15 @@ int32_t ReplyParser::bodyLength(std::string_view line) {
 
 bool frameReceived(ReplyParser& parser, std::string& pending, int32_t id,
                    const Subscriber& report) {
-    static const std::string none;
+    std::string none;
     PARAM p;
     p.id = id;
     bool loginReply = false;
+    // Only this worker changes the state, so what step left is known without asking again.
     int32_t s = parser.state();
     while (parser.step(pending)) {
         const int32_t t = parser.state();
-        const std::string line = parser.line();
+        const std::string& line = parser.lastLine();
         // Events that carry no numbers report 0, even after a stream event in the same pass.
         p.count = 0;
         p.total = 0;
@@ -182,14 +201,15 @@ bool frameReceived(ReplyParser& parser, std::string& pending, int32_t id,
         } else if (t == AwaitLine && s == AwaitBody) {
             p.event = EV_STREAM_END;
             p.count = p.total = parser.length();
-            report(p, line, parser.body());
+            // The subscriber may take the body's bytes; the next body is framed afresh.
+            report(p, line, parser.lastBody());
         } else if (s == AwaitLine) {
             p.event = EV_LINE;
             report(p, line, none);
         }
         s = t;
     }
-    if (p.event == 0 && parser.state() == AwaitBody) {
+    if (p.event == 0 && s == AwaitBody) {
         p.event = EV_STREAM_PROGRESS;
         p.count = static_cast<int32_t>(pending.size());
         p.total = parser.length();
