@@ -109,6 +109,18 @@ bool ReplyParser::takeLine(std::string& pending) {
 
 bool ReplyParser::step(std::string& pending) {
     std::lock_guard guard(lock_);
+    return stepLocked(pending);
+}
+
+bool ReplyParser::step(std::string& pending, int32_t& state, int32_t& length) {
+    std::lock_guard guard(lock_);
+    const bool consumed = stepLocked(pending);
+    state = state_;
+    length = length_;
+    return consumed;
+}
+
+bool ReplyParser::stepLocked(std::string& pending) {
     switch (state_) {
     case FirstLine:
         // The login reply is free text; whatever it looks like, no body follows it.
@@ -181,10 +193,11 @@ bool frameReceived(ReplyParser& parser, std::string& pending, int32_t id,
     PARAM p;
     p.id = id;
     bool loginReply = false;
-    // Only this worker changes the state, so what step left is known without asking again.
     int32_t s = parser.state();
-    while (parser.step(pending)) {
-        const int32_t t = parser.state();
+    int32_t t = s;
+    int32_t length = 0;
+    // One lock per step: this runs once for every 1 KiB received.
+    while (parser.step(pending, t, length)) {
         const std::string& line = parser.lastLine();
         // Events that carry no numbers report 0, even after a stream event in the same pass.
         p.count = 0;
@@ -196,11 +209,11 @@ bool frameReceived(ReplyParser& parser, std::string& pending, int32_t id,
         } else if (t == AwaitBody && s == AwaitLine) {
             p.event = EV_STREAM_BEGIN;
             p.count = static_cast<int32_t>(pending.size());
-            p.total = parser.length();
+            p.total = length;
             report(p, line, none);
         } else if (t == AwaitLine && s == AwaitBody) {
             p.event = EV_STREAM_END;
-            p.count = p.total = parser.length();
+            p.count = p.total = length;
             // The subscriber may take the body's bytes; the next body is framed afresh.
             report(p, line, parser.lastBody());
         } else if (s == AwaitLine) {
@@ -209,10 +222,11 @@ bool frameReceived(ReplyParser& parser, std::string& pending, int32_t id,
         }
         s = t;
     }
-    if (p.event == 0 && s == AwaitBody) {
+    // The step that found too few bytes left the state as it was and said so.
+    if (p.event == 0 && t == AwaitBody) {
         p.event = EV_STREAM_PROGRESS;
         p.count = static_cast<int32_t>(pending.size());
-        p.total = parser.length();
+        p.total = length;
         report(p, none, none);
     }
     return loginReply;

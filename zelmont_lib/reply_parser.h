@@ -48,11 +48,14 @@ public:
 
     // Consumes at most one line or one body from the front of pending.
     bool step(std::string& pending);
+    // The same, also giving the state and the announced length it left, read under the same lock.
+    bool step(std::string& pending, int32_t& state, int32_t& length);
 
     // How many body bytes a reply line announces; 0 when it announces none.
     static int32_t bodyLength(std::string_view line);
 
 private:
+    bool stepLocked(std::string& pending);
     bool takeLine(std::string& pending);
 
     mutable std::mutex lock_;
