@@ -190,6 +190,9 @@ void ZelmontClient::onReceived(const error_code& error, std::size_t received) {
     if (closed()) {
         return;
     }
+    if (receiveRun_) {
+        receiveRun_(true);
+    }
     takeChunk(received);
     // Chunks that are already waiting are taken right here instead of through another turn of
     // the loop's reactor: same 1 KiB receives and the same events, one system call fewer each.
@@ -206,6 +209,9 @@ void ZelmontClient::onReceived(const error_code& error, std::size_t received) {
             break;
         }
         takeChunk(static_cast<std::size_t>(n));
+    }
+    if (receiveRun_) {
+        receiveRun_(false);
     }
     if (!closed()) {
         startReceive();

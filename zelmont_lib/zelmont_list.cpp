@@ -91,7 +91,27 @@ void ZelmontList::onEvent(ConnectionSlot& slot, const PARAM& param, const std::s
     if (param.event == EV_STREAM_END) {
         slot.spares.consume_one([&body](std::string& spare) { body.swap(spare); });
     }
-    post(param.id, param.event);
+    notify(slot, param);
+}
+
+void ZelmontList::notify(ConnectionSlot& slot, const PARAM& param) const {
+    if (!slot.holding) {
+        post(param.id, param.event);
+        return;
+    }
+    if (slot.heldCount == slot.held.size()) {
+        postNotices(window_, slot.held.data(), slot.heldCount);
+        slot.heldCount = 0;
+    }
+    slot.held[slot.heldCount++] = ZELMONT_NOTICE{message_, param.id, param.event};
+}
+
+void ZelmontList::receiveRun(ConnectionSlot& slot, bool running) const {
+    slot.holding = running;
+    if (!running) {
+        postNotices(window_, slot.held.data(), slot.heldCount);
+        slot.heldCount = 0;
+    }
 }
 
 int32_t ZelmontList::begin(const char* host, int32_t port, const char* loginLine,
@@ -108,6 +128,7 @@ int32_t ZelmontList::begin(const char* host, int32_t port, const char* loginLine
     client.subscribe([this, raw](const PARAM& param, const std::string& line, std::string& body) {
         onEvent(*raw, param, line, body);
     });
+    client.setReceiveRun([this, raw](bool running) { receiveRun(*raw, running); });
     client.setLogin(loginLine ? loginLine : "", passwordLine ? passwordLine : "");
     client.setPolling((polling & 0xff) != 0);
     client.connect(host ? host : "", port);

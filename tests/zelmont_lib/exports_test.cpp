@@ -279,6 +279,29 @@ TEST(ZelmontExportsTest, BodiesInReusedBuffersArriveIntact) {
     EXPECT_EQ(ZelmontEnd(id), 1);
 }
 
+// Thousands of short lines arrive in runs of many receives whose notices are written together:
+// still exactly one notice per line, in order, and the line's item already queued for it.
+TEST(ZelmontExportsTest, EveryEventOfARunHasItsNoticeAndItsItem) {
+    library();
+    ScriptedPeer peer;
+    const int32_t id = openLoggedIn(peer);
+    constexpr int Lines = 10000;
+    std::string burst;
+    for (int i = 0; i < Lines; ++i) {
+        burst += std::to_string(i) + "\r\n";
+    }
+    ASSERT_TRUE(peer.write(burst));
+    for (int i = 0; i < Lines; ++i) {
+        const auto line = nextFor(id);
+        ASSERT_TRUE(line) << "line " << i;
+        ASSERT_EQ(line->notice.lParam, EV_LINE) << "line " << i;
+        ASSERT_EQ(line->code, EV_LINE) << "line " << i;
+        ASSERT_EQ(line->line, std::to_string(i));
+    }
+    EXPECT_TRUE(quietFor(id, 200ms));
+    EXPECT_EQ(ZelmontEnd(id), 1);
+}
+
 TEST(ZelmontExportsTest, DataOnAnEmptyRingLeavesTheRecordUntouched) {
     library();
     ScriptedPeer peer;
