@@ -9,6 +9,7 @@
 #include <boost/thread/thread.hpp>
 
 #include <array>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -55,7 +56,7 @@ struct ConnectionSlot {
     // instead of one for each 1 KiB. Each event keeps its own notice, written after its item
     // was queued. Worker only.
     static constexpr std::size_t HeldNotices = 256;
-    static_assert(HeldNotices > 0 && HeldNotices * sizeof(ZELMONT_NOTICE) <= 4096,
+    static_assert(HeldNotices > 0 && HeldNotices * sizeof(ZELMONT_NOTICE) <= PIPE_BUF,
                   "a run's notices must fit one pipe write that is never split");
     std::array<ZELMONT_NOTICE, HeldNotices> held{};
     std::size_t heldCount = 0;
