@@ -13,8 +13,7 @@ namespace zelmont {
 // Callers run on threads that block SIGPIPE (see SigpipeBlock).
 void postNotice(int32_t fd, uint32_t message, int32_t wParam, int32_t lParam);
 
-// Several notices, each still a record of its own, in as few writes as the pipe takes them: all
-// in one write when there is room for all, else one by one for as many as fit.
+// Several notices held back together, each written on its own, in order.
 void postNotices(int32_t fd, const ZELMONT_NOTICE* notices, std::size_t count);
 
 // Blocks SIGPIPE on the current thread for its lifetime. Threads started inside inherit the

@@ -3,8 +3,7 @@
  *
  * The caller passes the write end of a pipe as `window`. For every event the library writes one
  * ZELMONT_NOTICE record to it (message, connection id, event code) after the event's data is
- * queued, so a ZelmontData call made for a notice always finds its item. The notices of events
- * framed together may arrive in one write: read the pipe as a stream of whole records. */
+ * queued, so a ZelmontData call made for a notice always finds its item. */
 #pragma once
 
 #include <stdint.h>

@@ -9,7 +9,6 @@
 #include <boost/thread/thread.hpp>
 
 #include <array>
-#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -52,12 +51,10 @@ struct ConnectionSlot {
     boost::lockfree::spsc_queue<std::string> spares{SpareBuffers}; // caller's thread -> worker
 
     // Notices of the events framed in one run of receives (up to 64 chunks already waiting),
-    // written when the run is over: one pipe write, and one wake-up of the caller, for the run
-    // instead of one for each 1 KiB. Each event keeps its own notice, written after its item
-    // was queued. Worker only.
+    // written when the run is over, each with a write of its own, after its item was queued: the
+    // caller, woken by the first, finds the others waiting in one read instead of being woken
+    // for each 1 KiB. Worker only.
     static constexpr std::size_t HeldNotices = 256;
-    static_assert(HeldNotices > 0 && HeldNotices * sizeof(ZELMONT_NOTICE) <= PIPE_BUF,
-                  "a run's notices must fit one pipe write that is never split");
     std::array<ZELMONT_NOTICE, HeldNotices> held{};
     std::size_t heldCount = 0;
     bool holding = false;

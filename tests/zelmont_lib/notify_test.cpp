@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -25,7 +26,7 @@ void PrintTo(const HeldCase& c, std::ostream* os) {
 
 class PostNoticesTest : public ::testing::TestWithParam<HeldCase> {};
 
-// Notices written together must come out as the same whole records, oldest first, and a pipe
+// Notices held back together must come out as the same whole records, oldest first, and a pipe
 // too full for all of them must still take as many as single notices would have fitted.
 TEST_P(PostNoticesTest, WholeRecordsInOrderAsFarAsThePipeTakesThem) {
     const HeldCase& c = GetParam();
@@ -72,6 +73,33 @@ INSTANTIATE_TEST_SUITE_P(Table, PostNoticesTest,
                                            HeldCase{"Full", 0, 20, 0}, HeldCase{"One", 1, 1, 1},
                                            HeldCase{"None", 10, 0, 0}),
                          [](const auto& info) { return info.param.name; });
+
+// A posted message is one write of its own, held back or not: a packet socket keeps the writes
+// apart, so every read must give exactly one record.
+TEST(PostNotices, EveryNoticeIsAWriteOfItsOwn) {
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
+    std::vector<ZELMONT_NOTICE> notices;
+    for (int i = 0; i < 40; ++i) {
+        notices.push_back({0x401, i + 1, i % 8});
+    }
+    postNotices(fds[1], notices.data(), notices.size());
+    ::close(fds[1]);
+    char buffer[4096];
+    std::vector<ZELMONT_NOTICE> got;
+    ssize_t n;
+    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) {
+        ASSERT_EQ(n, static_cast<ssize_t>(sizeof(ZELMONT_NOTICE))) << "read " << got.size();
+        ZELMONT_NOTICE notice{};
+        std::memcpy(&notice, buffer, sizeof notice);
+        got.push_back(notice);
+    }
+    ::close(fds[0]);
+    ASSERT_EQ(got.size(), notices.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].wParam, notices[i].wParam);
+    }
+}
 
 } // namespace
 } // namespace zelmont
