@@ -15,6 +15,15 @@ void postNotice(int32_t fd, uint32_t message, int32_t wParam, int32_t lParam) {
     [[maybe_unused]] const ssize_t written = ::write(fd, &notice, sizeof notice);
 }
 
+void postNotices(int32_t fd, const ZELMONT_NOTICE* notices, std::size_t count) {
+    // Each notice keeps its own write, as a posted message is one; holding them to the end of a
+    // run of receives is what spares the caller a wake-up per event, since the caller's one read
+    // then finds the run's notices waiting together.
+    for (std::size_t i = 0; i < count; ++i) {
+        postNotice(fd, notices[i].message, notices[i].wParam, notices[i].lParam);
+    }
+}
+
 SigpipeBlock::SigpipeBlock() {
     sigset_t block;
     sigemptyset(&block);

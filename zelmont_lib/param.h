@@ -14,7 +14,8 @@ struct PARAM {
     int32_t total = 0;
 };
 
-using Subscriber =
-    std::function<void(const PARAM&, const std::string& line, const std::string& body)>;
+// The body is handed by a reference the last subscriber may take the bytes from (a body can be
+// megabytes); every other subscriber gets a copy of its own.
+using Subscriber = std::function<void(const PARAM&, const std::string& line, std::string& body)>;
 
 } // namespace zelmont

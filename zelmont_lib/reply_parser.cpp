@@ -63,6 +63,14 @@ std::string ReplyParser::body() const {
     return body_;
 }
 
+const std::string& ReplyParser::lastLine() const {
+    return line_;
+}
+
+std::string& ReplyParser::lastBody() {
+    return body_;
+}
+
 int32_t ReplyParser::length() const {
     std::lock_guard guard(lock_);
     return length_;
@@ -101,6 +109,18 @@ bool ReplyParser::takeLine(std::string& pending) {
 
 bool ReplyParser::step(std::string& pending) {
     std::lock_guard guard(lock_);
+    return stepLocked(pending);
+}
+
+bool ReplyParser::step(std::string& pending, int32_t& state, int32_t& length) {
+    std::lock_guard guard(lock_);
+    const bool consumed = stepLocked(pending);
+    state = state_;
+    length = length_;
+    return consumed;
+}
+
+bool ReplyParser::stepLocked(std::string& pending) {
     switch (state_) {
     case FirstLine:
         // The login reply is free text; whatever it looks like, no body follows it.
@@ -118,15 +138,25 @@ bool ReplyParser::step(std::string& pending) {
             state_ = AwaitBody;
         }
         return true;
-    case AwaitBody:
-        if (pending.size() < static_cast<std::size_t>(length_)) {
+    case AwaitBody: {
+        const auto length = static_cast<std::size_t>(length_);
+        if (pending.size() < length) {
             return false;
         }
-        body_.assign(pending, 0, static_cast<std::size_t>(length_));
-        pending.erase(0, static_cast<std::size_t>(length_));
+        if (length >= HandOverFloor) {
+            // A large body leaves in pending's own buffer instead of being copied out of it;
+            // pending goes on in the body's previous buffer with what followed the body.
+            body_.swap(pending);
+            pending.assign(body_, length, std::string::npos);
+            body_.resize(length);
+        } else {
+            body_.assign(pending, 0, length);
+            pending.erase(0, length);
+        }
         scanned_ = 0;
         state_ = AwaitLine;
         return true;
+    }
     default:
         return false;
     }
@@ -159,14 +189,16 @@ int32_t ReplyParser::bodyLength(std::string_view line) {
 
 bool frameReceived(ReplyParser& parser, std::string& pending, int32_t id,
                    const Subscriber& report) {
-    static const std::string none;
+    std::string none;
     PARAM p;
     p.id = id;
     bool loginReply = false;
     int32_t s = parser.state();
-    while (parser.step(pending)) {
-        const int32_t t = parser.state();
-        const std::string line = parser.line();
+    int32_t t = s;
+    int32_t length = 0;
+    // One lock per step: this runs once for every 1 KiB received.
+    while (parser.step(pending, t, length)) {
+        const std::string& line = parser.lastLine();
         // Events that carry no numbers report 0, even after a stream event in the same pass.
         p.count = 0;
         p.total = 0;
@@ -177,22 +209,24 @@ bool frameReceived(ReplyParser& parser, std::string& pending, int32_t id,
         } else if (t == AwaitBody && s == AwaitLine) {
             p.event = EV_STREAM_BEGIN;
             p.count = static_cast<int32_t>(pending.size());
-            p.total = parser.length();
+            p.total = length;
             report(p, line, none);
         } else if (t == AwaitLine && s == AwaitBody) {
             p.event = EV_STREAM_END;
-            p.count = p.total = parser.length();
-            report(p, line, parser.body());
+            p.count = p.total = length;
+            // The subscriber may take the body's bytes; the next body is framed afresh.
+            report(p, line, parser.lastBody());
         } else if (s == AwaitLine) {
             p.event = EV_LINE;
             report(p, line, none);
         }
         s = t;
     }
-    if (p.event == 0 && parser.state() == AwaitBody) {
+    // The step that found too few bytes left the state as it was and said so.
+    if (p.event == 0 && t == AwaitBody) {
         p.event = EV_STREAM_PROGRESS;
         p.count = static_cast<int32_t>(pending.size());
-        p.total = parser.length();
+        p.total = length;
         report(p, none, none);
     }
     return loginReply;

@@ -29,9 +29,15 @@ const std::string KeepAlivePoll = "gs\r\n";
 
 ZelmontClient::ZelmontClient(asio::io_context& loop)
     : loop_(loop), socket_(loop), resolver_(loop), timer_(loop) {
-    fanOut_ = [this](const PARAM& p, const std::string& line, const std::string& body) {
-        for (const Subscriber& subscriber : subscribers_) {
-            subscriber(p, line, body);
+    fanOut_ = [this](const PARAM& p, const std::string& line, std::string& body) {
+        const std::size_t last = subscribers_.size();
+        for (std::size_t i = 0; i < last; ++i) {
+            if (i + 1 == last) {
+                subscribers_[i](p, line, body);
+            } else {
+                std::string own = body;
+                subscribers_[i](p, line, own);
+            }
         }
     };
 }
@@ -52,7 +58,7 @@ void ZelmontClient::setLogin(const std::string& loginLine, const std::string& pa
 }
 
 void ZelmontClient::report(int32_t event, int32_t total, const std::string& line) {
-    static const std::string none;
+    std::string none;
     PARAM p;
     p.id = id_;
     p.event = event;
@@ -184,6 +190,9 @@ void ZelmontClient::onReceived(const error_code& error, std::size_t received) {
     if (closed()) {
         return;
     }
+    if (receiveRun_) {
+        receiveRun_(true);
+    }
     takeChunk(received);
     // Chunks that are already waiting are taken right here instead of through another turn of
     // the loop's reactor: same 1 KiB receives and the same events, one system call fewer each.
@@ -200,6 +209,9 @@ void ZelmontClient::onReceived(const error_code& error, std::size_t received) {
             break;
         }
         takeChunk(static_cast<std::size_t>(n));
+    }
+    if (receiveRun_) {
+        receiveRun_(false);
     }
     if (!closed()) {
         startReceive();

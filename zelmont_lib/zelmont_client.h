@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ public:
     int32_t id() const { return id_; }
     void setId(int32_t id) { id_ = id; }
     void subscribe(Subscriber subscriber);
+    // Told true before the events of a run of receives are reported and false once the run is
+    // over, so a subscriber can hand on what it gathered in one go.
+    void setReceiveRun(std::function<void(bool running)> told) { receiveRun_ = std::move(told); }
     void setLogin(const std::string& loginLine, const std::string& passwordLine);
     void setPolling(bool on) { polling_ = on; }
     void clearWanted() { wanted_ = false; }
@@ -78,6 +82,7 @@ private:
     int32_t id_ = 0;
     std::vector<Subscriber> subscribers_;
     Subscriber fanOut_; // hands one event to every subscriber; built once, not per chunk
+    std::function<void(bool)> receiveRun_;
     boost::asio::io_context& loop_;
     boost::asio::ip::tcp::socket socket_;
     boost::asio::ip::tcp::resolver resolver_;

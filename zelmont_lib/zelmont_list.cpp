@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace zelmont {
@@ -33,6 +34,18 @@ bool copyOut(const std::string& text, char*& out, int32_t& size) {
     out = copy;
     size = static_cast<int32_t>(text.size() + 1);
     return true;
+}
+
+// Offers a body's buffer, its bytes already copied out, back to the worker.
+void recycle(ConnectionSlot& slot, std::string& body) {
+    const std::size_t room = body.capacity();
+    if (room < ConnectionSlot::SpareFloor || room > ConnectionSlot::SpareCeiling ||
+        slot.spares.write_available() == 0) {
+        return;
+    }
+    body.clear();
+    const auto first = std::make_move_iterator(&body);
+    slot.spares.push(first, first + 1);
 }
 
 } // namespace
@@ -65,13 +78,40 @@ std::unique_ptr<ConnectionSlot> ZelmontList::take(int32_t id) {
     return nullptr;
 }
 
-void ZelmontList::onEvent(const PARAM& param, const std::string& line, const std::string& body) {
-    // The slot outlives this call even when ZelmontEnd takes it out meanwhile: it is destroyed
-    // only after this worker has been joined.
-    if (ConnectionSlot* slot = find(param.id)) {
-        slot->events.push(EventItem{param.id, param, line, body});
+void ZelmontList::onEvent(ConnectionSlot& slot, const PARAM& param, const std::string& line,
+                          std::string& body) {
+    // The worker knows its own slot: no registry lookup, and so no lock shared with the caller's
+    // thread, per event. The slot outlives this call even when ZelmontEnd takes it out meanwhile:
+    // it is destroyed only after this worker has been joined, and an item queued into it then
+    // goes with it.
+    EventItem item{param.id, param, line, std::move(body)};
+    // Moved in, not copied: a full ring leaves the item where it is, and it is dropped.
+    const auto first = std::make_move_iterator(&item);
+    slot.events.push(first, first + 1);
+    if (param.event == EV_STREAM_END) {
+        slot.spares.consume_one([&body](std::string& spare) { body.swap(spare); });
     }
-    post(param.id, param.event);
+    notify(slot, param);
+}
+
+void ZelmontList::notify(ConnectionSlot& slot, const PARAM& param) const {
+    if (!slot.holding) {
+        post(param.id, param.event);
+        return;
+    }
+    if (slot.heldCount == slot.held.size()) {
+        postNotices(window_, slot.held.data(), slot.heldCount);
+        slot.heldCount = 0;
+    }
+    slot.held[slot.heldCount++] = ZELMONT_NOTICE{message_, param.id, param.event};
+}
+
+void ZelmontList::receiveRun(ConnectionSlot& slot, bool running) const {
+    slot.holding = running;
+    if (!running) {
+        postNotices(window_, slot.held.data(), slot.heldCount);
+        slot.heldCount = 0;
+    }
 }
 
 int32_t ZelmontList::begin(const char* host, int32_t port, const char* loginLine,
@@ -84,14 +124,15 @@ int32_t ZelmontList::begin(const char* host, int32_t port, const char* loginLine
     slot->client = std::make_unique<ZelmontClient>(slot->io);
     ZelmontClient& client = *slot->client;
     client.setId(id);
-    client.subscribe([this](const PARAM& param, const std::string& line, const std::string& body) {
-        onEvent(param, line, body);
+    ConnectionSlot* raw = slot.get();
+    client.subscribe([this, raw](const PARAM& param, const std::string& line, std::string& body) {
+        onEvent(*raw, param, line, body);
     });
+    client.setReceiveRun([this, raw](bool running) { receiveRun(*raw, running); });
     client.setLogin(loginLine ? loginLine : "", passwordLine ? passwordLine : "");
     client.setPolling((polling & 0xff) != 0);
     client.connect(host ? host : "", port);
 
-    ConnectionSlot* raw = slot.get();
     {
         std::lock_guard guard(lock_);
         slots_.push_back(std::move(slot));
@@ -167,7 +208,7 @@ int32_t ZelmontList::data(int32_t id, DATA_RECORD* record) {
     if (slot == nullptr || slot->events.read_available() == 0) {
         return 0;
     }
-    const EventItem& item = slot->events.front();
+    EventItem& item = slot->events.front();
     char* line = nullptr;
     char* body = nullptr;
     int32_t lineSize = 0;
@@ -187,6 +228,7 @@ int32_t ZelmontList::data(int32_t id, DATA_RECORD* record) {
     record->body = body;
     record->bodySize = bodySize;
     const int32_t event = item.param.event;
+    recycle(*slot, item.body);
     slot->events.pop();
     return event;
 }

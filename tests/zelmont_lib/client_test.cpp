@@ -200,6 +200,35 @@ TEST(ZelmontClientTest, BodySplitOverReceivesOnRealSocket) {
     EXPECT_EQ(end->line, "gc=5");
 }
 
+// The last subscriber may take a body's bytes; one that takes them earlier takes its own copy.
+TEST(ZelmontClientTest, EverySubscriberGetsTheWholeBodyWhenEachTakesIt) {
+    ScriptedPeer peer;
+    Rig rig;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::string> taken;
+    for (int i = 0; i < 2; ++i) {
+        rig.client().subscribe([&](const PARAM& p, const std::string&, std::string& body) {
+            if (p.event == EV_STREAM_END) {
+                std::lock_guard guard(lock);
+                taken.push_back(std::move(body));
+                changed.notify_all();
+            }
+        });
+    }
+    loginWith(rig, peer, false);
+    const std::string body(5000, 'b');
+    ASSERT_TRUE(peer.write("gc=5000\r\n" + body));
+    const auto end = rig.waitFor(EV_STREAM_END);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->body, body);
+    std::unique_lock guard(lock);
+    changed.wait_for(guard, 3000ms, [&] { return taken.size() == 2; });
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_TRUE(taken[0] == body) << taken[0].size() << " bytes";
+    EXPECT_TRUE(taken[1] == body) << taken[1].size() << " bytes";
+}
+
 TEST(ZelmontClientTest, RealKeepAlivePeriodIs29Seconds) {
     static_assert(ZelmontClient::KeepAlivePeriod == std::chrono::seconds(29));
     static_assert(ZelmontClient::LoginDelay == std::chrono::milliseconds(100));

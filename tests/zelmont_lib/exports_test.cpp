@@ -222,6 +222,86 @@ TEST(ZelmontExportsTest, RecordsCarryZeroTerminatedCopies) {
     EXPECT_EQ(ZelmontEnd(id), 1);
 }
 
+// The events of one connection up to and including the `ends`-th stream end.
+std::vector<Received> untilStreamEnds(int32_t id, int ends) {
+    std::vector<Received> events;
+    while (ends > 0) {
+        auto next = nextFor(id);
+        if (!next) {
+            break;
+        }
+        ends -= next->code == EV_STREAM_END ? 1 : 0;
+        events.push_back(std::move(*next));
+    }
+    return events;
+}
+
+// Large bodies travel in buffers that the caller's thread hands back to the worker once it has
+// copied them out; every body must come out exactly as sent, whatever buffer carried it before.
+TEST(ZelmontExportsTest, BodiesInReusedBuffersArriveIntact) {
+    library();
+    ScriptedPeer peer;
+    const int32_t id = openLoggedIn(peer);
+    const std::vector<std::size_t> sizes = {6000, 5000, 9000, 4096, 4095, 20000, 6000, 1, 7000};
+    auto body = [](std::size_t size, std::size_t seed) {
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<char>((i * 13 + seed * 101) % 256);
+        }
+        return bytes;
+    };
+    // First one body at a time, so each buffer is back before the next bodies arrive; then all
+    // of them in one write.
+    std::string burst;
+    for (std::size_t k = 0; k < sizes.size(); ++k) {
+        const std::string bytes = "gd=" + std::to_string(sizes[k]) + "\r\n" + body(sizes[k], k);
+        ASSERT_TRUE(peer.write(bytes + "gs\r\n"));
+        burst += bytes;
+        const auto events = untilStreamEnds(id, 1);
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back().body, body(sizes[k], k)) << "body " << k;
+        EXPECT_EQ(events.back().record.bodySize, static_cast<int32_t>(sizes[k] + 1));
+        EXPECT_TRUE(events.back().bodyEndsInZero);
+        const auto line = nextFor(id);
+        ASSERT_TRUE(line && line->code == EV_LINE && line->line == "gs");
+    }
+    ASSERT_TRUE(peer.write(burst));
+    const auto events = untilStreamEnds(id, static_cast<int>(sizes.size()));
+    std::size_t k = 0;
+    for (const Received& e : events) {
+        if (e.code == EV_STREAM_END) {
+            ASSERT_LT(k, sizes.size());
+            EXPECT_EQ(e.body, body(sizes[k], k)) << "burst body " << k;
+            ++k;
+        }
+    }
+    EXPECT_EQ(k, sizes.size());
+    EXPECT_EQ(ZelmontEnd(id), 1);
+}
+
+// Thousands of short lines arrive in runs of many receives whose notices are written together:
+// still exactly one notice per line, in order, and the line's item already queued for it.
+TEST(ZelmontExportsTest, EveryEventOfARunHasItsNoticeAndItsItem) {
+    library();
+    ScriptedPeer peer;
+    const int32_t id = openLoggedIn(peer);
+    constexpr int Lines = 10000;
+    std::string burst;
+    for (int i = 0; i < Lines; ++i) {
+        burst += std::to_string(i) + "\r\n";
+    }
+    ASSERT_TRUE(peer.write(burst));
+    for (int i = 0; i < Lines; ++i) {
+        const auto line = nextFor(id);
+        ASSERT_TRUE(line) << "line " << i;
+        ASSERT_EQ(line->notice.lParam, EV_LINE) << "line " << i;
+        ASSERT_EQ(line->code, EV_LINE) << "line " << i;
+        ASSERT_EQ(line->line, std::to_string(i));
+    }
+    EXPECT_TRUE(quietFor(id, 200ms));
+    EXPECT_EQ(ZelmontEnd(id), 1);
+}
+
 TEST(ZelmontExportsTest, DataOnAnEmptyRingLeavesTheRecordUntouched) {
     library();
     ScriptedPeer peer;

@@ -11,6 +11,8 @@
 namespace zelmont {
 namespace {
 
+constexpr std::size_t ReadChunk = 1024; // the client's receive size
+
 struct LengthCase {
     std::string line;
     int32_t expected;
@@ -55,10 +57,11 @@ void PrintTo(const Seen& s, std::ostream* os) {
         << s.body.size() << " body bytes}";
 }
 
-// Drives the parser as the client's receive step does, one chunk at a time.
+// Drives the parser as the client's receive step does, one chunk at a time. A taking framer
+// moves each body out, as the library's queue does, and leaves a used buffer in its place.
 class Framer {
 public:
-    Framer() { parser_.setState(LoginSent); }
+    explicit Framer(bool taking = false) : taking_(taking) { parser_.setState(LoginSent); }
 
     std::vector<Seen> feed(const std::string& chunk) {
         if (parser_.state() == LoginSent) {
@@ -67,9 +70,13 @@ public:
         pending_ += chunk;
         std::vector<Seen> seen;
         frameReceived(parser_, pending_, 7,
-                      [&](const PARAM& p, const std::string& line, const std::string& body) {
+                      [&](const PARAM& p, const std::string& line, std::string& body) {
                           EXPECT_EQ(p.id, 7);
                           seen.push_back({p.event, p.count, p.total, line, body});
+                          if (taking_ && p.event == EV_STREAM_END) {
+                              const std::string taken = std::move(body);
+                              body = std::string(6000, '#');
+                          }
                       });
         return seen;
     }
@@ -77,9 +84,20 @@ public:
     ReplyParser& parser() { return parser_; }
 
 private:
+    bool taking_;
     ReplyParser parser_;
     std::string pending_;
 };
+
+// Bytes numbered from `seed`, zero bytes and CR LF pairs included, so a body that lost, doubled
+// or moved a single byte shows.
+std::string numbered(std::size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>((i * 7 + static_cast<std::size_t>(seed)) % 256);
+    }
+    return bytes;
+}
 
 struct FramingCase {
     const char* name;
@@ -166,6 +184,39 @@ INSTANTIATE_TEST_SUITE_P(
         FramingCase{"EmptyLine",
                     {"OK\r\n", "\r\n"},
                     {{{EV_LOGIN_REPLY, 0, 0, "OK", ""}}, {{EV_LINE, 0, 0, "", ""}}}},
+        FramingCase{"OneByteBody",
+                    {"OK\r\n", "gp=1\r\nzgs\r\n"},
+                    {{{EV_LOGIN_REPLY, 0, 0, "OK", ""}},
+                     {{EV_STREAM_BEGIN, 5, 1, "gp=1", ""},
+                      {EV_STREAM_END, 1, 1, "gp=1", "z"},
+                      {EV_LINE, 0, 0, "gs", ""}}}},
+        FramingCase{"TwoBodiesInOneReceive",
+                    {"OK\r\n", "gc=2\r\nabgd=3\r\nxyz"},
+                    {{{EV_LOGIN_REPLY, 0, 0, "OK", ""}},
+                     {{EV_STREAM_BEGIN, 11, 2, "gc=2", ""},
+                      {EV_STREAM_END, 2, 2, "gc=2", "ab"},
+                      {EV_STREAM_BEGIN, 3, 3, "gd=3", ""},
+                      {EV_STREAM_END, 3, 3, "gd=3", "xyz"}}}},
+        FramingCase{"BodyFillsOneReceiveExactly",
+                    {"OK\r\n", "gp=1015\r\n" + numbered(1015, 1), "gs\r\n"},
+                    {{{EV_LOGIN_REPLY, 0, 0, "OK", ""}},
+                     {{EV_STREAM_BEGIN, 1015, 1015, "gp=1015", ""},
+                      {EV_STREAM_END, 1015, 1015, "gp=1015", numbered(1015, 1)}},
+                     {{EV_LINE, 0, 0, "gs", ""}}}},
+        // Past the size from which bodies are handed over rather than copied; nothing follows
+        // the body in its last receive.
+        FramingCase{"LargeBodyEndsWithItsReceive",
+                    {"OK\r\n", "gp=5000\r\n" + numbered(5000, 2).substr(0, 1015),
+                     numbered(5000, 2).substr(1015, 1024), numbered(5000, 2).substr(2039, 1024),
+                     numbered(5000, 2).substr(3063, 1024), numbered(5000, 2).substr(4087),
+                     "gs\r\n"},
+                    {{{EV_LOGIN_REPLY, 0, 0, "OK", ""}},
+                     {{EV_STREAM_BEGIN, 1015, 5000, "gp=5000", ""}},
+                     {{EV_STREAM_PROGRESS, 2039, 5000, "", ""}},
+                     {{EV_STREAM_PROGRESS, 3063, 5000, "", ""}},
+                     {{EV_STREAM_PROGRESS, 4087, 5000, "", ""}},
+                     {{EV_STREAM_END, 5000, 5000, "gp=5000", numbered(5000, 2)}},
+                     {{EV_LINE, 0, 0, "gs", ""}}}},
         FramingCase{"KeyedBodyThenLineInLaterChunk",
                     {"OK\r\n", "gb ltim=4\r\n", "1234gs\r", "\n"},
                     {{{EV_LOGIN_REPLY, 0, 0, "OK", ""}},
@@ -173,6 +224,128 @@ INSTANTIATE_TEST_SUITE_P(
                      {{EV_STREAM_END, 4, 4, "gb ltim=4", "1234"}},
                      {{EV_LINE, 0, 0, "gs", ""}}}}),
     [](const ::testing::TestParamInfo<FramingCase>& info) { return info.param.name; });
+
+// One reply of a stream: a line, and the body it announces (empty when it announces none).
+struct Piece {
+    std::string line;
+    std::string body;
+};
+
+// Frames the login reply and the pieces received in chunks that end at `cuts` (ascending, the
+// last one the stream's end), and checks every event against where it stands in the stream: a
+// stream begin counts the bytes after its line received so far, a progress the body bytes so far.
+void expectFramedWhole(const std::vector<Piece>& pieces, const std::vector<std::size_t>& cuts,
+                       bool taking) {
+    std::string stream = "OK\r\n";
+    std::vector<std::size_t> bodyStart;
+    for (const Piece& piece : pieces) {
+        stream += piece.line + "\r\n";
+        bodyStart.push_back(stream.size());
+        stream += piece.body;
+    }
+    ASSERT_EQ(cuts.back(), stream.size());
+    Framer framer(taking);
+    bool loggedIn = false;
+    bool inBody = false;
+    std::size_t next = 0;
+    std::size_t from = 0;
+    for (const std::size_t to : cuts) {
+        const std::vector<Seen> seen = framer.feed(stream.substr(from, to - from));
+        from = to;
+        // A receive inside a body always says something, if only how far the body has come.
+        if (inBody) {
+            ASSERT_FALSE(seen.empty()) << "receive ending at " << to;
+        }
+        for (const Seen& e : seen) {
+            if (!loggedIn) {
+                ASSERT_EQ(e, (Seen{EV_LOGIN_REPLY, 0, 0, "OK", ""}));
+                loggedIn = true;
+                continue;
+            }
+            ASSERT_LT(next, pieces.size()) << "receive ending at " << to;
+            const Piece& piece = pieces[next];
+            const auto total = static_cast<int32_t>(piece.body.size());
+            const auto held = static_cast<int32_t>(to - bodyStart[next]);
+            if (piece.body.empty()) {
+                ASSERT_EQ(e, (Seen{EV_LINE, 0, 0, piece.line, ""})) << "receive ending at " << to;
+                ++next;
+            } else if (!inBody) {
+                ASSERT_EQ(e, (Seen{EV_STREAM_BEGIN, held, total, piece.line, ""}))
+                    << "receive ending at " << to;
+                inBody = true;
+            } else if (e.event == EV_STREAM_PROGRESS) {
+                ASSERT_EQ(seen.size(), 1u) << "receive ending at " << to;
+                ASSERT_EQ(e, (Seen{EV_STREAM_PROGRESS, held, total, "", ""}))
+                    << "receive ending at " << to;
+            } else {
+                ASSERT_EQ(e, (Seen{EV_STREAM_END, total, total, piece.line, piece.body}))
+                    << "receive ending at " << to;
+                inBody = false;
+                ++next;
+            }
+        }
+    }
+    EXPECT_EQ(next, pieces.size());
+}
+
+// Short bodies of 1 to 4 bytes, one holding CR LF pairs, a zero length, and lines between.
+const std::vector<Piece> ShortReplies = {{"gs 1", ""},   {"gp=1", "z"},
+                                         {"gp=0", ""},   {"gc=3", "a\r\n"},
+                                         {"gd=2", "xy"}, {"gb ltim=4", "\r\n\r\n"},
+                                         {"last", ""}};
+
+class SplitTest : public ::testing::TestWithParam<bool> {};
+
+// Two or three receives, cut at every place: inside the login reply, inside a "gp=N" line,
+// between its CR and LF, inside and right at the end of each body.
+TEST_P(SplitTest, ShortRepliesCutAnywhere) {
+    std::size_t size = 4;
+    for (const Piece& piece : ShortReplies) {
+        size += piece.line.size() + 2 + piece.body.size();
+    }
+    for (std::size_t first = 1; first < size; ++first) {
+        expectFramedWhole(ShortReplies, {first, size}, GetParam());
+        for (std::size_t second = first + 1; second < size; ++second) {
+            expectFramedWhole(ShortReplies, {first, second, size}, GetParam());
+        }
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+}
+
+// Bodies on both sides of the size from which they are handed over rather than copied, received
+// 1 KiB at a time as the client reads, after a first receive of every length up to 1 KiB: each
+// body ends once at every place of a receive, exactly at its end included.
+TEST_P(SplitTest, LargeBodiesIn1KiBReceives) {
+    const std::size_t floor = ReplyParser::HandOverFloor;
+    const std::vector<Piece> replies = {{"gp=5000", numbered(5000, 1)},
+                                        {"gd=" + std::to_string(floor), numbered(floor, 2)},
+                                        {"gc=" + std::to_string(floor - 1), numbered(floor - 1, 3)},
+                                        {"gs", ""},
+                                        {"gp=1", "q"},
+                                        {"gr=3000", numbered(3000, 4)}};
+    std::size_t size = 4;
+    for (const Piece& piece : replies) {
+        size += piece.line.size() + 2 + piece.body.size();
+    }
+    for (std::size_t first = 1; first <= ReadChunk; ++first) {
+        std::vector<std::size_t> cuts;
+        for (std::size_t to = first; to < size; to += ReadChunk) {
+            cuts.push_back(to);
+        }
+        cuts.push_back(size);
+        expectFramedWhole(replies, cuts, GetParam());
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CopiedOrTaken, SplitTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "BodiesTaken" : "BodiesCopied";
+                         });
 
 TEST(ReplyParserTest, ConsumesNothingOutsideTheFramingStates) {
     for (int32_t state : {Idle, Closed, Connecting, LoginSent}) {
