@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# Runs every benchmark executable of the release build; each reports its ratios itself.
+# Runs every benchmark executable of the release build; each reports its ratios itself, and the
+# lines that name a goal are gathered again at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 found=0
+log=build/bench.log
+: > "$log"
 for b in $(find build/bench -type f -name '*_bench' -perm -u+x | sort); do
     found=1
-    echo "== $(basename "$b")"
-    QT_QPA_PLATFORM=offscreen "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+    echo "== $(basename "$b")" | tee -a "$log"
+    # Every repetition is reported, so that ratios can be taken per repetition as well.
+    QT_QPA_PLATFORM=offscreen "$b" --benchmark_repetitions=5 --benchmark_color=false | tee -a "$log"
 done
-[ $found -eq 1 ] || echo "no benchmarks built"
+[ $found -eq 1 ] || { echo "no benchmarks built"; exit 0; }
+echo "== goals"
+grep -E 'goal' "$log" || true
