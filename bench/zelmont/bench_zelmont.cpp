@@ -278,7 +278,7 @@ void BM_RawRecv1024(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(total));
 }
 
-BENCHMARK(BM_LibraryStream)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(8.0);
+BENCHMARK(BM_LibraryStream)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(16.0);
 BENCHMARK(BM_RawRecv1024)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 // The ratio of each repetition, the library's n-th against the raw loop's n-th, for the spread of
