@@ -27,7 +27,8 @@ public:
             TFigures f{run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(), 0};
             if (const auto rate = run.counters.find("bytes_per_second"); rate != run.counters.end())
                 f.BytesPerSecond = rate->second;
-            if (const auto raw = run.counters.find("raw_bytes_per_second"); raw != run.counters.end())
+            if (const auto raw = run.counters.find("raw_bytes_per_second");
+                raw != run.counters.end())
                 f.RawBytesPerSecond = raw->second;
             if (run.run_type == Run::RT_Iteration && run.repetitions > 1) {
                 Repetitions[run.run_name.function_name].push_back(f);
